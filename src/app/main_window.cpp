@@ -1,0 +1,104 @@
+#include "app/main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QMenuBar>
+#include <Qsci/qsciscintilla.h>
+
+#include "app/menu_table.h"
+#include "app/program.h"
+#include "app/status_bar.h"
+#include "snippets/fixed_snippets.h"
+#include "snippets/insert_at_caret.h"
+
+namespace ondrel {
+
+namespace {
+
+constexpr int kClientWidth = 489;   // 7335 twips
+constexpr int kClientHeight = 413;  // 6195 twips
+
+}  // namespace
+
+MainWindow::MainWindow(Dialogs& dialogs, Program& program)
+    : m_dialogs(dialogs),
+      m_program(program),
+      m_client(new QWidget(this)),
+      m_textBox(m_client),
+      m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Ondrel"));
+    setWindowIcon(QIcon(QStringLiteral(":/ondrel/ondrel.png")));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setCentralWidget(m_client);
+    m_client->installEventFilter(this);
+    m_statusBar->hide();
+
+    m_actions = buildMenuBar(menuBar());
+    m_actions.value(QStringLiteral("mnustatus"))->setCheckable(true);
+    m_routes = makeRoutes();
+    for (const Route& route : m_routes) {
+        QAction* action = m_actions.value(route.first);
+        Q_ASSERT(action != nullptr);
+        connect(action, &QAction::triggered, this, route.second);
+    }
+
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    m_textBox.widget()->setFocus();
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::load() {
+    m_program.unloadSplash();
+    m_textBox.setText(QString());
+    InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
+    setWindowTitle(QStringLiteral("Ondrel [project]"));
+}
+
+std::vector<MainWindow::Route> MainWindow::makeRoutes() {
+    std::vector<Route> routes = {
+        {"mnustatus", [this] { toggleStatusBar(); }},
+    };
+    for (const FixedSnippet& snippet : kFixedSnippets) {
+        const QString text = QString::fromUtf8(snippet.text);
+        routes.push_back({snippet.itemName, [this, text] { InsertAtCaret(m_textBox, text); }});
+    }
+    return routes;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_client && event->type() == QEvent::Resize) {
+        layoutTextArea();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        layoutTextArea();
+    }
+}
+
+void MainWindow::layoutTextArea() {
+    // The text area fills the whole client area below the menu bar, with no room kept for the
+    // status bar, which overlaps its bottom while shown; a minimised window leaves it 0 x 0.
+    const QSize inner = isMinimized() ? QSize(0, 0) : m_client->size();
+    m_textBox.widget()->setGeometry(0, 0, inner.width(), inner.height());
+    const int barHeight = m_statusBar->height();
+    m_statusBar->setGeometry(0, m_client->height() - barHeight, m_client->width(), barHeight);
+    m_statusBar->raise();
+}
+
+void MainWindow::toggleStatusBar() {
+    // Showing or hiding the bar leaves the text area where it is.
+    // The check mark follows the bar's state, whichever way the item was chosen.
+    m_statusShown = !m_statusShown;
+    m_actions.value(QStringLiteral("mnustatus"))->setChecked(m_statusShown);
+    m_statusBar->setVisible(m_statusShown);
+}
+
+}  // namespace ondrel

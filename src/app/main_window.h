@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QHash>
+#include <QMainWindow>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "app/text_box.h"
+
+class QAction;
+
+namespace ondrel {
+
+class Dialogs;
+class Program;
+class StatusBar;
+
+// Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
+// bar. It wires the menu items to the commands of each subsystem; the commands do the work.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(Dialogs& dialogs, Program& program);
+    ~MainWindow() override;
+
+    // Load of Form1: unloads the splash and starts the fresh document.
+    void load();
+
+    TextBox& textBox() { return m_textBox; }
+    StatusBar* statusBarPanels() const { return m_statusBar; }
+    QAction* action(const QString& name) const { return m_actions.value(name); }
+
+    using Route = std::pair<QString, std::function<void()>>;
+    // Every command item of the menu bar with the handler its Click runs.
+    const std::vector<Route>& routes() const { return m_routes; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void layoutTextArea();
+    void toggleStatusBar();
+    std::vector<Route> makeRoutes();
+
+    Dialogs& m_dialogs;
+    Program& m_program;
+    QWidget* m_client;
+    TextBox m_textBox;
+    StatusBar* m_statusBar;
+    bool m_statusShown = false;
+    QHash<QString, QAction*> m_actions;
+    std::vector<Route> m_routes;
+};
+
+}  // namespace ondrel

@@ -1,0 +1,198 @@
+#include "app/text_box.h"
+
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
+#include <Qsci/qsciscintilla.h>
+
+#include <QApplication>
+#include <QFont>
+
+namespace ondrel {
+
+namespace {
+
+// The Ctrl keys that belong to menu commands; the editor's own bindings for them
+// (lower case, duplicate line, transpose lines, clipboard) would otherwise win.
+constexpr Qt::Key kMenuKeys[] = {Qt::Key_U, Qt::Key_X, Qt::Key_C, Qt::Key_V,
+                                 Qt::Key_D, Qt::Key_T, Qt::Key_S, Qt::Key_O};
+
+// Appending in chunks keeps each Scintilla call small; a chunk never ends inside a UTF-8
+// sequence or between the CR and LF of one line break.
+constexpr qsizetype kChunkBytes = 1 << 20;
+
+qsizetype chunkEnd(const QByteArray& bytes, qsizetype from) {
+    qsizetype end = std::min(from + kChunkBytes, bytes.size());
+    while (end < bytes.size() && end > from + 1 &&
+           ((static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80 ||
+            (bytes[end] == '\n' && bytes[end - 1] == '\r'))) {
+        --end;
+    }
+    return end;
+}
+
+}  // namespace
+
+TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
+    m_editor->setObjectName(QStringLiteral("Text1"));
+    m_editor->setUtf8(true);
+    m_editor->setLexer(nullptr);
+    m_editor->setMargins(0);
+    m_editor->setWrapMode(QsciScintilla::WrapNone);
+    m_editor->setEolMode(QsciScintilla::EolWindows);
+    m_editor->setEolVisibility(false);
+    m_editor->setAutoIndent(false);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETPASTECONVERTENDINGS, 0UL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
+    m_editor->setFocusPolicy(Qt::StrongFocus);
+
+    QFont font = QApplication::font();
+    font.setPointSize(9);
+    m_editor->setFont(font);
+
+    for (Qt::Key key : kMenuKeys) {
+        const int combined = QKeyCombination(Qt::ControlModifier, key).toCombined();
+        for (QsciCommand* command : m_editor->standardCommands()->commands()) {
+            if (command->key() == combined) {
+                command->setKey(0);
+            }
+            if (command->alternateKey() == combined) {
+                command->setAlternateKey(0);
+            }
+        }
+    }
+}
+
+QString TextBox::text() const {
+    const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    const auto* bytes = static_cast<const char*>(
+        m_editor->SendScintillaPtrResult(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+    return QString::fromUtf8(bytes, length);
+}
+
+void TextBox::setText(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    // Without undo collection and modification events a large text loads in one pass;
+    // with them every chunk would be recorded and announced.
+    const long eventMask = m_editor->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0UL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
+                            static_cast<unsigned long>(bytes.size() + 1));
+    for (qsizetype from = 0; from < bytes.size();) {
+        const qsizetype end = chunkEnd(bytes, from);
+        m_editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
+                                static_cast<uintptr_t>(end - from), bytes.constData() + from);
+        from = end;
+    }
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                            static_cast<unsigned long>(eventMask));
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+}
+
+QString TextBox::selectedText() const {
+    const long start = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const long end = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    QByteArray bytes(end - start, Qt::Uninitialized);
+    if (!bytes.isEmpty()) {
+        m_editor->SendScintilla(QsciScintillaBase::SCI_GETTEXTRANGE, start, end, bytes.data());
+    }
+    return QString::fromUtf8(bytes);
+}
+
+void TextBox::replaceSelection(const QString& text) {
+    // The target calls take a length, so a NUL inside the text is inserted like any other
+    // character (the selection call would stop at it).
+    const QByteArray bytes = text.toUtf8();
+    const long start = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+    const long end = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<unsigned long>(start),
+                            end);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET,
+                            static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    const unsigned long caret = static_cast<unsigned long>(start + bytes.size());
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, caret, static_cast<long>(caret));
+}
+
+void TextBox::deleteSelection() {
+    // SCI_CLEAR would delete the next character when nothing is selected.
+    if (m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEMPTY) == 0) {
+        m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACESEL, "");
+    }
+}
+
+void TextBox::replaceAllText(const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+    UndoStep step(*this);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, 0UL, length);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET,
+                            static_cast<uintptr_t>(bytes.size()), bytes.constData());
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+}
+
+void TextBox::undo() { m_editor->SendScintilla(QsciScintillaBase::SCI_UNDO); }
+
+bool TextBox::canUndo() const {
+    return m_editor->SendScintilla(QsciScintillaBase::SCI_CANUNDO) != 0;
+}
+
+TextBox::UndoStep::UndoStep(TextBox& box) : m_box(box) {
+    m_box.m_editor->SendScintilla(QsciScintillaBase::SCI_BEGINUNDOACTION);
+}
+
+TextBox::UndoStep::~UndoStep() {
+    m_box.m_editor->SendScintilla(QsciScintillaBase::SCI_ENDUNDOACTION);
+}
+
+int TextBox::caretPosition() const {
+    return utf16Offset(m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS));
+}
+
+int TextBox::selectionStart() const {
+    return utf16Offset(m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART));
+}
+
+int TextBox::selectionEnd() const {
+    return utf16Offset(m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND));
+}
+
+void TextBox::select(int start, int end) {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL,
+                            static_cast<unsigned long>(bytePosition(start)), bytePosition(end));
+}
+
+QColor TextBox::foreground() const { return m_editor->color(); }
+
+void TextBox::setForeground(const QColor& color) { m_editor->setColor(color); }
+
+int TextBox::pointSize() const {
+    return static_cast<int>(m_editor->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZE,
+                                                    QsciScintillaBase::STYLE_DEFAULT));
+}
+
+void TextBox::setPointSize(int points) {
+    QFont font = m_editor->font();
+    font.setPointSize(points);
+    // The colour is a property of the same default style; setting the font must not reset it.
+    const QColor color = m_editor->color();
+    m_editor->setFont(font);
+    m_editor->setColor(color);
+}
+
+bool TextBox::overtype() const { return m_editor->overwriteMode(); }
+
+long TextBox::bytePosition(int utf16Offset) const {
+    return m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVECODEUNITS, 0UL,
+                                   static_cast<long>(utf16Offset));
+}
+
+int TextBox::utf16Offset(long bytePosition) const {
+    return static_cast<int>(m_editor->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, 0UL,
+                                                    bytePosition));
+}
+
+}  // namespace ondrel

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QsciScintilla;
+class QWidget;
+
+namespace ondrel {
+
+// The document text box Text1: a QScintilla editor set up as a plain multi-line text box.
+// It keeps every character as given (NUL and lone CR or LF included) and offers the program
+// what it needs of a text box; commands talk to it rather than to Scintilla messages.
+// Positions are in UTF-16 code units of the text.
+class TextBox {
+public:
+    explicit TextBox(QWidget* parent);
+
+    QsciScintilla* widget() const { return m_editor; }
+
+    // The whole text, every character included.
+    QString text() const;
+    // Replaces the whole text, leaves the caret at 0 and empties the undo history.
+    void setText(const QString& text);
+
+    QString selectedText() const;
+    // Replaces the selection (or inserts at the caret) and leaves the caret after the new text.
+    void replaceSelection(const QString& text);
+    // Removes the selection; does nothing when nothing is selected.
+    void deleteSelection();
+    // Replaces the whole text as one step that a single undo takes back; caret to 0.
+    void replaceAllText(const QString& text);
+
+    void undo();
+    bool canUndo() const;
+
+    // Groups every change made during its lifetime into one undo step.
+    class UndoStep {
+    public:
+        explicit UndoStep(TextBox& box);
+        ~UndoStep();
+        UndoStep(const UndoStep&) = delete;
+        UndoStep& operator=(const UndoStep&) = delete;
+
+    private:
+        TextBox& m_box;
+    };
+
+    int caretPosition() const;
+    int selectionStart() const;
+    int selectionEnd() const;
+    void select(int start, int end);
+
+    QColor foreground() const;
+    void setForeground(const QColor& color);
+    int pointSize() const;
+    void setPointSize(int points);
+
+    bool overtype() const;
+
+private:
+    long bytePosition(int utf16Offset) const;
+    int utf16Offset(long bytePosition) const;
+
+    QsciScintilla* m_editor;
+};
+
+}  // namespace ondrel

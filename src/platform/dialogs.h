@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <QStringList>
+
+class QPrinter;
+
+namespace ondrel {
+
+enum class MessageButtons { Ok, YesNo };
+enum class MessageIcon { None, Question, Critical };
+enum class MessageAnswer { Ok, Yes, No };
+
+// Every message box, prompt, common dialog, help viewer and program start the program shows
+// goes through this interface. The main window is given one from outside: the program passes
+// the Qt implementation, tests a scripted one that answers in order and records each call.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal message box; returns the button pressed (Ok when it only has OK).
+    virtual MessageAnswer message(const QString& text, const QString& title,
+                                  MessageButtons buttons, MessageIcon icon,
+                                  MessageAnswer defaultButton) = 0;
+
+    // A one-line input prompt; returns the field's text on OK and "" on Cancel.
+    virtual QString prompt(const QString& message, const QString& title,
+                           const QString& defaultText) = 0;
+
+    // The file-open and file-save dialogs with Qt filter strings, the first one selected and
+    // nameBoxText in the name box; return the chosen full path, or "" when cancelled.
+    virtual QString openFileName(const QString& nameBoxText, const QStringList& filters) = 0;
+    virtual QString saveFileName(const QString& nameBoxText, const QStringList& filters) = 0;
+
+    // The colour dialog starting at initial; returns an invalid colour when cancelled.
+    virtual QColor chooseColor(const QColor& initial) = 0;
+
+    // The platform's printer dialog on the given printer; true when the user accepted it.
+    virtual bool setupPrinter(QPrinter& printer) = 0;
+
+    // Shows the file at path in a help viewer window of its own and returns at once.
+    virtual void showHelp(const QString& path) = 0;
+
+    // Starts the program at path without waiting for it; false when it could not be started.
+    virtual bool startProgram(const QString& path) = 0;
+};
+
+}  // namespace ondrel

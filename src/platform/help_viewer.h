@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWidget>
+
+class QTextBrowser;
+
+namespace ondrel {
+
+// The help viewer: a window of its own that shows a help file as rich text, or says in its
+// own window that the file could not be read.
+class HelpViewer : public QWidget {
+    Q_OBJECT
+public:
+    explicit HelpViewer(QWidget* parent = nullptr);
+
+    // Loads path afresh, shows the window and brings it to the front.
+    void showFile(const QString& path);
+
+    QString shownText() const;
+
+private:
+    QTextBrowser* m_browser;
+};
+
+}  // namespace ondrel

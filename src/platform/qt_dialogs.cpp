@@ -1,0 +1,131 @@
+#include "platform/qt_dialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QProcess>
+
+#include "platform/help_viewer.h"
+
+namespace ondrel {
+
+namespace {
+
+QWidget* dialogParent() { return QApplication::activeWindow(); }
+
+QMessageBox::StandardButton standardButton(MessageAnswer answer) {
+    switch (answer) {
+        case MessageAnswer::Yes:
+            return QMessageBox::Yes;
+        case MessageAnswer::No:
+            return QMessageBox::No;
+        case MessageAnswer::Ok:
+            break;
+    }
+    return QMessageBox::Ok;
+}
+
+QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
+                      const QStringList& filters) {
+    QFileDialog dialog(dialogParent());
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.first());
+    }
+    // No default suffix: a name typed without an extension is used exactly as typed.
+    dialog.setDefaultSuffix(QString());
+    dialog.selectFile(nameBoxText);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return QString();
+    }
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+QtDialogs::QtDialogs() = default;
+
+QtDialogs::~QtDialogs() { delete m_helpViewer.data(); }
+
+MessageAnswer QtDialogs::message(const QString& text, const QString& title,
+                                 MessageButtons buttons, MessageIcon icon,
+                                 MessageAnswer defaultButton) {
+    QMessageBox box(dialogParent());
+    box.setText(text);
+    box.setWindowTitle(title);
+    switch (icon) {
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
+        case MessageIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+    }
+    if (buttons == MessageButtons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    box.setDefaultButton(standardButton(defaultButton));
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        default:
+            // Closing a Yes/No box by its close box counts as No.
+            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+    }
+}
+
+QString QtDialogs::prompt(const QString& message, const QString& title,
+                          const QString& defaultText) {
+    QInputDialog dialog(dialogParent());
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(message);
+    dialog.setTextValue(defaultText);
+    if (dialog.exec() != QDialog::Accepted) {
+        return QString();
+    }
+    return dialog.textValue();
+}
+
+QString QtDialogs::openFileName(const QString& nameBoxText, const QStringList& filters) {
+    return runFileDialog(QFileDialog::AcceptOpen, nameBoxText, filters);
+}
+
+QString QtDialogs::saveFileName(const QString& nameBoxText, const QStringList& filters) {
+    return runFileDialog(QFileDialog::AcceptSave, nameBoxText, filters);
+}
+
+QColor QtDialogs::chooseColor(const QColor& initial) {
+    return QColorDialog::getColor(initial, dialogParent());
+}
+
+bool QtDialogs::setupPrinter(QPrinter& printer) {
+    QPrintDialog dialog(&printer, dialogParent());
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void QtDialogs::showHelp(const QString& path) {
+    if (!m_helpViewer) {
+        m_helpViewer = new HelpViewer();
+    }
+    m_helpViewer->showFile(path);
+}
+
+bool QtDialogs::startProgram(const QString& path) {
+    return !path.isEmpty() && QProcess::startDetached(path, QStringList());
+}
+
+}  // namespace ondrel

@@ -1,0 +1,9 @@
+#include "snippets/insert_at_caret.h"
+
+#include "app/text_box.h"
+
+namespace ondrel {
+
+void InsertAtCaret(TextBox& textBox, const QString& text) { textBox.replaceSelection(text); }
+
+}  // namespace ondrel

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QAction>
+#include <QString>
+
+#include "app/main_window.h"
+#include "app/program.h"
+#include "app/text_box.h"
+#include "scripted_dialogs.h"
+
+namespace ondrel {
+
+// A running program with its main window loaded and shown, driven through scripted dialogs.
+struct Fixture {
+    ScriptedDialogs dialogs;
+    Program program{dialogs};
+    MainWindow& window = program.showForm1();
+
+    TextBox& text() { return window.textBox(); }
+    void choose(const char* itemName) { window.action(QString::fromLatin1(itemName))->trigger(); }
+    // Replaces the document with content and puts the caret (or a selection) at the given
+    // offsets.
+    void setDocument(const QString& content, int selectionStart, int selectionEnd) {
+        text().setText(content);
+        text().select(selectionStart, selectionEnd);
+    }
+};
+
+}  // namespace ondrel
