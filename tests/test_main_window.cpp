@@ -1,9 +1,9 @@
+#include <Qsci/qsciscintilla.h>
 #include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTest>
-#include <Qsci/qsciscintilla.h>
 
 #include <QSet>
 

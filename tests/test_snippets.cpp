@@ -25,15 +25,22 @@ void SnippetsTest::insertAtCaret_data() {
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("empty document") << "" << 0 << 0 << "$ENV{'TZ'}" << "$ENV{'TZ'}";
-    QTest::newRow("middle of line") << "abcdef" << 3 << 3 << "XY" << "abcXYdef";
-    QTest::newRow("over selection") << "abcdef" << 1 << 4 << "Z" << "aZef";
-    QTest::newRow("crlf kept") << "a\r\nb" << 1 << 1 << "\r\nx\r\n" << "a\r\nx\r\n\r\nb";
-    QTest::newRow("lone cr and lf kept") << "" << 0 << 0 << "a\rb\nc" << "a\rb\nc";
-    QTest::newRow("japanese") << "漢字" << 1 << 1 << "ソ\\フト" << "漢ソ\\フト字";
-    QTest::newRow("nul is a character") << "ab" << 1 << 1 << QString::fromUtf8("x\0y", 3)
-                                         << QString::fromUtf8("ax\0yb", 5);
-    QTest::newRow("empty text deletes selection") << "abc" << 0 << 2 << "" << "c";
+    QTest::newRow("empty document") << "" << 0 << 0 << "$ENV{'TZ'}"
+                                    << "$ENV{'TZ'}";
+    QTest::newRow("middle of line") << "abcdef" << 3 << 3 << "XY"
+                                    << "abcXYdef";
+    QTest::newRow("over selection") << "abcdef" << 1 << 4 << "Z"
+                                    << "aZef";
+    QTest::newRow("crlf kept") << "a\r\nb" << 1 << 1 << "\r\nx\r\n"
+                               << "a\r\nx\r\n\r\nb";
+    QTest::newRow("lone cr and lf kept") << "" << 0 << 0 << "a\rb\nc"
+                                         << "a\rb\nc";
+    QTest::newRow("japanese") << "漢字" << 1 << 1 << "ソ\\フト"
+                              << "漢ソ\\フト字";
+    QTest::newRow("nul is a character")
+        << "ab" << 1 << 1 << QString::fromUtf8("x\0y", 3) << QString::fromUtf8("ax\0yb", 5);
+    QTest::newRow("empty text deletes selection") << "abc" << 0 << 2 << ""
+                                                  << "c";
 }
 
 void SnippetsTest::insertAtCaret() {

@@ -1,17 +1,19 @@
 #include "app/main_window.h"
 
+#include <Qsci/qsciscintilla.h>
 #include <QAction>
 #include <QApplication>
 #include <QEvent>
 #include <QIcon>
 #include <QMenuBar>
-#include <Qsci/qsciscintilla.h>
 
 #include "app/menu_table.h"
 #include "app/program.h"
 #include "app/status_bar.h"
+#include "snippets/assignments.h"
 #include "snippets/fixed_snippets.h"
 #include "snippets/insert_at_caret.h"
+#include "snippets/templates.h"
 
 namespace ondrel {
 
@@ -27,7 +29,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_program(program),
       m_client(new QWidget(this)),
       m_textBox(m_client),
-      m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)) {
+      m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)),
+      m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
     setWindowIcon(QIcon(QStringLiteral(":/ondrel/ondrel.png")));
@@ -61,10 +64,18 @@ void MainWindow::load() {
 std::vector<MainWindow::Route> MainWindow::makeRoutes() {
     std::vector<Route> routes = {
         {"mnustatus", [this] { toggleStatusBar(); }},
+        {"mnurenzoku", [this] { m_assignments->continuous(); }},
+        {"mnuone", [this] { m_assignments->single(); }},
     };
     for (const FixedSnippet& snippet : kFixedSnippets) {
         const QString text = QString::fromUtf8(snippet.text);
         routes.push_back({snippet.itemName, [this, text] { InsertAtCaret(m_textBox, text); }});
+    }
+    for (const std::vector<Template>* table : {&kRoutineTemplates, &kSettingsBlocks}) {
+        for (const Template& entry : *table) {
+            routes.push_back(
+                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, entry); }});
+        }
     }
     return routes;
 }

@@ -17,6 +17,7 @@ namespace ondrel {
 class Dialogs;
 class Program;
 class StatusBar;
+class AssignmentCommands;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -52,6 +53,7 @@ private:
     TextBox m_textBox;
     StatusBar* m_statusBar;
     bool m_statusShown = false;
+    std::unique_ptr<AssignmentCommands> m_assignments;
     QHash<QString, QAction*> m_actions;
     std::vector<Route> m_routes;
 };

@@ -107,7 +107,8 @@ QHash<QString, QAction*> buildMenuBar(QMenuBar* bar) {
         QAction* action = nullptr;
         switch (menuItemKind(row)) {
             case MenuItemKind::Menu: {
-                QMenu* menu = item.level == 1 ? bar->addMenu(caption) : open.back()->addMenu(caption);
+                QMenu* menu =
+                    item.level == 1 ? bar->addMenu(caption) : open.back()->addMenu(caption);
                 menu->setObjectName(name);
                 action = menu->menuAction();
                 open.push_back(menu);

@@ -15,7 +15,7 @@ namespace ondrel {
 struct MenuItem {
     int level;
     const char* name;
-    const char* caption;  // UTF-8, "&" marks the access key
+    const char* caption;   // UTF-8, "&" marks the access key
     const char* shortcut;  // QKeySequence text, or ""
 };
 

@@ -23,9 +23,13 @@ void centreOnScreen(QWidget& window) {
 
 Program::Program(Dialogs& dialogs) : m_dialogs(dialogs) {}
 
-Program::~Program() { delete m_form1.data(); }
+Program::~Program() {
+    delete m_form1.data();
+}
 
-void Program::start() { showForm1(); }
+void Program::start() {
+    showForm1();
+}
 
 MainWindow& Program::showForm1() {
     if (!m_form1) {

@@ -14,7 +14,9 @@ namespace {
 constexpr int kPanelWidth = 96;  // 1440 twips
 constexpr int kBarHeight = 25;   // 375 twips
 
-QString today() { return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")); }
+QString today() {
+    return QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd"));
+}
 
 }  // namespace
 
@@ -23,8 +25,8 @@ StatusBar::StatusBar(std::function<bool()> overtype, QWidget* parent)
     setObjectName(QStringLiteral("StatusBar1"));
     setSizeGripEnabled(false);
     setFixedHeight(kBarHeight);
-    const QString texts[4] = {QStringLiteral("CAPS"), QStringLiteral("INS"),
-                              QStringLiteral("ｶﾅ"), today()};
+    const QString texts[4] = {QStringLiteral("CAPS"), QStringLiteral("INS"), QStringLiteral("ｶﾅ"),
+                              today()};
     for (int i = 0; i < 4; ++i) {
         m_panels[i] = new QLabel(texts[i], this);
         m_panels[i]->setFrameShape(QFrame::Panel);

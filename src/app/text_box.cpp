@@ -109,8 +109,8 @@ void TextBox::replaceSelection(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     const long start = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
     const long end = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);
-    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<unsigned long>(start),
-                            end);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE,
+                            static_cast<unsigned long>(start), end);
     m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET,
                             static_cast<uintptr_t>(bytes.size()), bytes.constData());
     const unsigned long caret = static_cast<unsigned long>(start + bytes.size());
@@ -134,7 +134,9 @@ void TextBox::replaceAllText(const QString& text) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
 }
 
-void TextBox::undo() { m_editor->SendScintilla(QsciScintillaBase::SCI_UNDO); }
+void TextBox::undo() {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_UNDO);
+}
 
 bool TextBox::canUndo() const {
     return m_editor->SendScintilla(QsciScintillaBase::SCI_CANUNDO) != 0;
@@ -165,9 +167,13 @@ void TextBox::select(int start, int end) {
                             static_cast<unsigned long>(bytePosition(start)), bytePosition(end));
 }
 
-QColor TextBox::foreground() const { return m_editor->color(); }
+QColor TextBox::foreground() const {
+    return m_editor->color();
+}
 
-void TextBox::setForeground(const QColor& color) { m_editor->setColor(color); }
+void TextBox::setForeground(const QColor& color) {
+    m_editor->setColor(color);
+}
 
 int TextBox::pointSize() const {
     return static_cast<int>(m_editor->SendScintilla(QsciScintillaBase::SCI_STYLEGETSIZE,
@@ -183,7 +189,9 @@ void TextBox::setPointSize(int points) {
     m_editor->setColor(color);
 }
 
-bool TextBox::overtype() const { return m_editor->overwriteMode(); }
+bool TextBox::overtype() const {
+    return m_editor->overwriteMode();
+}
 
 long TextBox::bytePosition(int utf16Offset) const {
     return m_editor->SendScintilla(QsciScintillaBase::SCI_POSITIONRELATIVECODEUNITS, 0UL,
@@ -191,8 +199,8 @@ long TextBox::bytePosition(int utf16Offset) const {
 }
 
 int TextBox::utf16Offset(long bytePosition) const {
-    return static_cast<int>(m_editor->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, 0UL,
-                                                    bytePosition));
+    return static_cast<int>(
+        m_editor->SendScintilla(QsciScintillaBase::SCI_COUNTCODEUNITS, 0UL, bytePosition));
 }
 
 }  // namespace ondrel

@@ -20,9 +20,8 @@ public:
     virtual ~Dialogs() = default;
 
     // A modal message box; returns the button pressed (Ok when it only has OK).
-    virtual MessageAnswer message(const QString& text, const QString& title,
-                                  MessageButtons buttons, MessageIcon icon,
-                                  MessageAnswer defaultButton) = 0;
+    virtual MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
+                                  MessageIcon icon, MessageAnswer defaultButton) = 0;
 
     // A one-line input prompt; returns the field's text on OK and "" on Cancel.
     virtual QString prompt(const QString& message, const QString& title,

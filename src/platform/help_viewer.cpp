@@ -33,6 +33,8 @@ void HelpViewer::showFile(const QString& path) {
     activateWindow();
 }
 
-QString HelpViewer::shownText() const { return m_browser->toPlainText(); }
+QString HelpViewer::shownText() const {
+    return m_browser->toPlainText();
+}
 
 }  // namespace ondrel

@@ -14,7 +14,9 @@ namespace ondrel {
 
 namespace {
 
-QWidget* dialogParent() { return QApplication::activeWindow(); }
+QWidget* dialogParent() {
+    return QApplication::activeWindow();
+}
 
 QMessageBox::StandardButton standardButton(MessageAnswer answer) {
     switch (answer) {
@@ -51,11 +53,12 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
 
 QtDialogs::QtDialogs() = default;
 
-QtDialogs::~QtDialogs() { delete m_helpViewer.data(); }
+QtDialogs::~QtDialogs() {
+    delete m_helpViewer.data();
+}
 
-MessageAnswer QtDialogs::message(const QString& text, const QString& title,
-                                 MessageButtons buttons, MessageIcon icon,
-                                 MessageAnswer defaultButton) {
+MessageAnswer QtDialogs::message(const QString& text, const QString& title, MessageButtons buttons,
+                                 MessageIcon icon, MessageAnswer defaultButton) {
     QMessageBox box(dialogParent());
     box.setText(text);
     box.setWindowTitle(title);

@@ -4,6 +4,8 @@
 
 namespace ondrel {
 
-void InsertAtCaret(TextBox& textBox, const QString& text) { textBox.replaceSelection(text); }
+void InsertAtCaret(TextBox& textBox, const QString& text) {
+    textBox.replaceSelection(text);
+}
 
 }  // namespace ondrel

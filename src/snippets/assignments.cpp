@@ -1,0 +1,63 @@
+#include "snippets/assignments.h"
+
+#include "app/text_box.h"
+#include "platform/dialogs.h"
+#include "snippets/insert_at_caret.h"
+
+namespace ondrel {
+
+namespace {
+
+const QString kTitle = QStringLiteral("変数作成");
+
+}  // namespace
+
+QString assignmentText(const QString& name, const QString& value) {
+    return name + QLatin1String(" = \"") + value + QLatin1String("\";\r\n\r\n");
+}
+
+AssignmentCommands::AssignmentCommands(TextBox& textBox, Dialogs& dialogs)
+    : m_textBox(textBox), m_dialogs(dialogs) {}
+
+bool AssignmentCommands::askAndInsert() {
+    const QString name =
+        m_dialogs.prompt(QStringLiteral("変数名を入力してください。"), kTitle, QStringLiteral("$"));
+    // The default "$" accepted unchanged counts as a cancel; a "$ " or " " does not.
+    if (name.isEmpty() || name == QLatin1String("$")) {
+        return false;
+    }
+    const QString value =
+        m_dialogs.prompt(QStringLiteral("値を入力してください。"), kTitle, QString());
+    if (value.isEmpty()) {
+        return false;
+    }
+    InsertAtCaret(m_textBox, assignmentText(name, value));
+    return true;
+}
+
+void AssignmentCommands::single() {
+    TextBox::UndoStep step(m_textBox);
+    askAndInsert();
+}
+
+void AssignmentCommands::continuous() {
+    const QString answer =
+        m_dialogs.prompt(QStringLiteral("何個変数を作りますか？"), kTitle, QString());
+    // Anything but a whole number (letters, a fraction, digits with other text, a number too
+    // large to count) ends the command quietly, as an empty answer does.
+    bool isNumber = false;
+    const int count = answer.trimmed().toInt(&isNumber);
+    if (!isNumber) {
+        return;
+    }
+    // One undo step for the whole series; what earlier passes inserted stays when a later
+    // prompt is cancelled.
+    TextBox::UndoStep step(m_textBox);
+    for (int pass = 1; pass <= count; ++pass) {
+        if (!askAndInsert()) {
+            return;
+        }
+    }
+}
+
+}  // namespace ondrel

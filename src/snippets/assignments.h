@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+namespace ondrel {
+
+class Dialogs;
+class TextBox;
+
+// The text of one prompted assignment: the name as typed, " = ", the value as typed between
+// plain double quotes, ";" and two CR LF. Nothing is escaped and no sigil is added.
+QString assignmentText(const QString& name, const QString& value);
+
+// The two prompted-assignment commands of 変数代入.
+class AssignmentCommands {
+public:
+    AssignmentCommands(TextBox& textBox, Dialogs& dialogs);
+
+    // 単独代入: one name and one value, one assignment.
+    void single();
+    // 連続代入: asks for a count, then for that many names and values.
+    void continuous();
+
+private:
+    // Asks for one name and value and inserts the assignment; false when the user stopped.
+    bool askAndInsert();
+
+    TextBox& m_textBox;
+    Dialogs& m_dialogs;
+};
+
+}  // namespace ondrel

@@ -1,0 +1,24 @@
+#include "snippets/templates.h"
+
+#include "app/text_box.h"
+#include "snippets/insert_at_caret.h"
+
+namespace ondrel {
+
+QString pieceText(const TemplateLines& lines) {
+    QString text;
+    for (const char* line : lines) {
+        text += QString::fromUtf8(line);
+        text += QLatin1String("\r\n");
+    }
+    return text;
+}
+
+void insertTemplate(TextBox& textBox, const Template& entry) {
+    TextBox::UndoStep step(textBox);
+    for (const TemplateLines& piece : entry.pieces) {
+        InsertAtCaret(textBox, pieceText(piece));
+    }
+}
+
+}  // namespace ondrel
