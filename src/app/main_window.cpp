@@ -10,6 +10,8 @@
 #include "app/menu_table.h"
 #include "app/program.h"
 #include "app/status_bar.h"
+#include "documents/file_commands.h"
+#include "documents/printing.h"
 #include "snippets/assignments.h"
 #include "snippets/fixed_snippets.h"
 #include "snippets/insert_at_caret.h"
@@ -30,6 +32,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_client(new QWidget(this)),
       m_textBox(m_client),
       m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)),
+      m_files(std::make_unique<FileCommands>(m_textBox, *this, dialogs)),
+      m_printing(std::make_unique<Printing>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
@@ -56,13 +60,18 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::load() {
     m_program.unloadSplash();
-    m_textBox.setText(QString());
-    InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
-    setWindowTitle(QStringLiteral("Ondrel [project]"));
+    m_files->newDocument();
 }
 
 std::vector<MainWindow::Route> MainWindow::makeRoutes() {
     std::vector<Route> routes = {
+        {"mnunew", [this] { m_files->newDocument(); }},
+        {"mnuOpen", [this] { m_files->open(); }},
+        {"mnuupsave", [this] { m_files->save(); }},
+        {"mnuNameSave", [this] { m_files->saveAs(); }},
+        {"mnuPrint", [this] { m_printing->print(); }},
+        {"mnuprset", [this] { m_printing->printerSetup(); }},
+        {"mnuend", [this] { exitProgram(); }},
         {"mnustatus", [this] { toggleStatusBar(); }},
         {"mnurenzoku", [this] { m_assignments->continuous(); }},
         {"mnuone", [this] { m_assignments->single(); }},
@@ -102,6 +111,12 @@ void MainWindow::layoutTextArea() {
     const int barHeight = m_statusBar->height();
     m_statusBar->setGeometry(0, m_client->height() - barHeight, m_client->width(), barHeight);
     m_statusBar->raise();
+}
+
+void MainWindow::exitProgram() {
+    if (confirmExit(m_dialogs)) {
+        m_program.endProgram();
+    }
 }
 
 void MainWindow::toggleStatusBar() {

@@ -18,6 +18,8 @@ class Dialogs;
 class Program;
 class StatusBar;
 class AssignmentCommands;
+class FileCommands;
+class Printing;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -33,6 +35,8 @@ public:
     TextBox& textBox() { return m_textBox; }
     StatusBar* statusBarPanels() const { return m_statusBar; }
     QAction* action(const QString& name) const { return m_actions.value(name); }
+    FileCommands& files() { return *m_files; }
+    Printing& printing() { return *m_printing; }
 
     using Route = std::pair<QString, std::function<void()>>;
     // Every command item of the menu bar with the handler its Click runs.
@@ -45,6 +49,7 @@ protected:
 private:
     void layoutTextArea();
     void toggleStatusBar();
+    void exitProgram();
     std::vector<Route> makeRoutes();
 
     Dialogs& m_dialogs;
@@ -53,6 +58,8 @@ private:
     TextBox m_textBox;
     StatusBar* m_statusBar;
     bool m_statusShown = false;
+    std::unique_ptr<FileCommands> m_files;
+    std::unique_ptr<Printing> m_printing;
     std::unique_ptr<AssignmentCommands> m_assignments;
     QHash<QString, QAction*> m_actions;
     std::vector<Route> m_routes;

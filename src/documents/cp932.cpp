@@ -4,6 +4,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace ondrel {
 
 namespace {
@@ -65,8 +67,9 @@ bool encodable(char32_t codePoint, QHash<char32_t, bool>& known) {
     const char32_t units[1] = {codePoint};
     const QString character = QString::fromUcs4(units, 1);
     QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    encoder.encode(character);
-    const bool ok = !encoder.hasError() && !(codePoint >= 0xD800 && codePoint <= 0xDFFF);
+    const QByteArray encoded = encoder.encode(character);
+    const bool ok =
+        !encoder.hasError() && !encoded.isEmpty() && !(codePoint >= 0xD800 && codePoint <= 0xDFFF);
     known.insert(codePoint, ok);
     return ok;
 }
@@ -126,6 +129,17 @@ Cp932Encoded encodeCp932(QStringView text) {
         }
     }
     return result;
+}
+
+bool isNonAsciiUtf8(QByteArrayView bytes) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+    if (ascii) {
+        return false;
+    }
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString decoded = decoder.decode(bytes);
+    return !decoder.hasError();
 }
 
 }  // namespace ondrel

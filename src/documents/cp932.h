@@ -39,4 +39,9 @@ constexpr int kReportedUnencodable = 5;
 
 Cp932Encoded encodeCp932(QStringView text);
 
+// True for bytes that are valid UTF-8 with at least one character beyond ASCII. Such bytes
+// often decode as code page 932 too, but only to nonsense: Shift_JIS text with Japanese in it
+// is practically never valid UTF-8.
+bool isNonAsciiUtf8(QByteArrayView bytes);
+
 }  // namespace ondrel

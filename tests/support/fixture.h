@@ -10,8 +10,19 @@
 
 namespace ondrel {
 
+// While it lives, the offscreen platform's notes that it cannot raise a window or pass size
+// hints on are dropped; they would bury the tests' own output.
+class QuietOffscreen {
+public:
+    QuietOffscreen();
+    ~QuietOffscreen();
+    QuietOffscreen(const QuietOffscreen&) = delete;
+    QuietOffscreen& operator=(const QuietOffscreen&) = delete;
+};
+
 // A running program with its main window loaded and shown, driven through scripted dialogs.
 struct Fixture {
+    QuietOffscreen quiet;
     ScriptedDialogs dialogs;
     Program program{dialogs};
     MainWindow& window = program.showForm1();

@@ -1,7 +1,5 @@
 #include "scripted_dialogs.h"
 
-#include <QtGlobal>
-
 namespace ondrel {
 
 ScriptedDialogs::Answer ScriptedDialogs::button(MessageAnswer answer) {
@@ -128,24 +126,3 @@ bool ScriptedDialogs::startProgram(const QString& path) {
 }
 
 }  // namespace ondrel
-
-namespace {
-
-// The offscreen platform says for every window that it cannot raise it or pass size hints
-// on; those lines would bury the tests' own output.
-QtMessageHandler g_previousHandler = nullptr;
-
-void quietOffscreenHandler(QtMsgType type, const QMessageLogContext& context,
-                           const QString& message) {
-    if (message.startsWith(QLatin1String("This plugin does not support"))) {
-        return;
-    }
-    g_previousHandler(type, context, message);
-}
-
-const bool g_quietInstalled = [] {
-    g_previousHandler = qInstallMessageHandler(quietOffscreenHandler);
-    return true;
-}();
-
-}  // namespace

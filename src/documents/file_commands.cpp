@@ -1,0 +1,150 @@
+#include "documents/file_commands.h"
+
+#include <QWidget>
+
+#include "app/text_box.h"
+#include "documents/cp932.h"
+#include "documents/document_file.h"
+#include "platform/dialogs.h"
+#include "snippets/insert_at_caret.h"
+
+namespace ondrel {
+
+namespace {
+
+// The name shown in the file dialogs' name box, and how a cancelled dialog is recognised.
+const QString kProject = QStringLiteral("project");
+const QString kErrorTitle = QStringLiteral("エラー！");
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString unencodableReport(const Cp932Encoded& encoded) {
+    QString report =
+        QStringLiteral("Shift_JIS (CP932) で保存できない文字があるため、保存しませんでした。");
+    for (const UnencodableChar& c : encoded.firstUnencodable) {
+        const char32_t units[1] = {c.codePoint};
+        const QString hex =
+            QString::number(static_cast<uint>(c.codePoint), 16).toUpper().rightJustified(4, u'0');
+        report += kCrLf + QStringLiteral("行 %1、桁 %2: '%3' (U+%4)")
+                              .arg(QString::number(c.line), QString::number(c.column),
+                                   QString::fromUcs4(units, 1), hex);
+    }
+    const qsizetype more = encoded.unencodableCount - encoded.firstUnencodable.size();
+    if (more > 0) {
+        report += kCrLf + QStringLiteral("ほか %1 文字").arg(more);
+    }
+    return report;
+}
+
+}  // namespace
+
+FileCommands::FileCommands(TextBox& textBox, QWidget& window, Dialogs& dialogs)
+    : m_textBox(textBox), m_window(window), m_dialogs(dialogs) {}
+
+QStringList FileCommands::fileFilters() {
+    return {QStringLiteral("CGIファイル(*.cgi)"), QStringLiteral("PLファイル(*.pl)"),
+            QStringLiteral("LOGファイル(*.log)"), QStringLiteral("DATファイル(*.dat)"),
+            QStringLiteral("TXTファイル(*.txt)"), QStringLiteral("すべてのファイル(*.*)")};
+}
+
+void FileCommands::newDocument() {
+    m_textBox.setText(QString());
+    m_fileName.clear();
+    InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
+    m_window.setWindowTitle(QStringLiteral("Ondrel [project]"));
+}
+
+void FileCommands::open() {
+    const QString remembered = m_fileName;
+    // After one failure the dialog comes back once; a second failure ends the command.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        m_fileName = kProject;
+        const QString path = m_dialogs.openFileName(kProject, fileFilters());
+        m_fileName = remembered;
+        if (path.isEmpty() || path == kProject) {
+            return;
+        }
+        if (load(path)) {
+            m_fileName = path;
+            setCaptionFor(path);
+            return;
+        }
+    }
+}
+
+void FileCommands::save() {
+    if (m_fileName.isEmpty()) {
+        m_dialogs.message(QStringLiteral("上書きできません。"), kErrorTitle, MessageButtons::Ok,
+                          MessageIcon::None, MessageAnswer::Ok);
+        return;
+    }
+    if (write(m_fileName)) {
+        setCaptionFor(m_fileName);
+    }
+}
+
+void FileCommands::saveAs() {
+    const QString remembered = m_fileName;
+    m_fileName = kProject;
+    const QString path = m_dialogs.saveFileName(kProject, fileFilters());
+    m_fileName = remembered;
+    if (path.isEmpty() || path == kProject) {
+        return;
+    }
+    if (write(path)) {
+        m_fileName = path;
+        setCaptionFor(path);
+    }
+}
+
+bool FileCommands::load(const QString& path) {
+    // The whole file is read and decoded before the document is touched, so a failure
+    // cannot leave an emptied document under the old file name for the next Save.
+    QByteArray bytes;
+    QString reason = readWholeFile(path, bytes);
+    if (reason.isEmpty()) {
+        Cp932Decoded decoded = decodeCp932(bytes);
+        if (!decoded.ok()) {
+            reason =
+                QStringLiteral(
+                    "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
+                    .arg(decoded.badOffset + 1);
+        } else if (isNonAsciiUtf8(bytes)) {
+            // Opened as code page 932 it would show as nonsense, and the next save would
+            // write that nonsense back in place of the user's UTF-8 text.
+            reason = QStringLiteral(
+                "UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
+                "として開くと文字化けするため、開きませんでした。");
+        } else {
+            m_textBox.setText(decoded.text);
+            return true;
+        }
+    }
+    showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + reason);
+    return false;
+}
+
+bool FileCommands::write(const QString& path) {
+    const Cp932Encoded encoded = encodeCp932(m_textBox.text());
+    if (!encoded.ok()) {
+        showError(unencodableReport(encoded));
+        return false;
+    }
+    // Every file ends with one CR LF after the document's text.
+    const QString reason = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
+    if (!reason.isEmpty()) {
+        showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + reason);
+        return false;
+    }
+    return true;
+}
+
+void FileCommands::setCaptionFor(const QString& path) {
+    m_window.setWindowTitle(QStringLiteral("Ondrel [") + path + QStringLiteral("]"));
+}
+
+void FileCommands::showError(const QString& text) {
+    m_dialogs.message(text, kErrorTitle, MessageButtons::Ok, MessageIcon::Critical,
+                      MessageAnswer::Ok);
+}
+
+}  // namespace ondrel

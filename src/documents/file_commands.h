@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace ondrel {
+
+class Dialogs;
+class TextBox;
+
+// New, Open, Save and Save As: they tie the one document to a file in code page 932 and own
+// the current file name. None of them ever leaves a lossy or truncated file behind, and a
+// failure leaves the document, the file name and the caption as they were.
+class FileCommands {
+public:
+    FileCommands(TextBox& textBox, QWidget& window, Dialogs& dialogs);
+
+    // The full path of the document's file; empty while it has none.
+    const QString& fileName() const { return m_fileName; }
+
+    void newDocument();
+    void open();
+    void save();
+    void saveAs();
+
+    // The filter list of both file dialogs, as Qt filters; the first is selected.
+    static QStringList fileFilters();
+
+private:
+    // Reads and decodes path; on success the document becomes its text. Shows the failure
+    // and returns false otherwise, touching nothing.
+    bool load(const QString& path);
+    // Encodes the document and writes it to path. Shows the failure and returns false
+    // otherwise, touching nothing.
+    bool write(const QString& path);
+    void setCaptionFor(const QString& path);
+    void showError(const QString& text);
+
+    TextBox& m_textBox;
+    QWidget& m_window;
+    Dialogs& m_dialogs;
+    QString m_fileName;
+};
+
+}  // namespace ondrel

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPrinter>
+
+namespace ondrel {
+
+class Dialogs;
+class TextBox;
+
+// Print and Printer setup. One printer object, the program's default printer at first,
+// receives every print; a printer chosen in the setup dialog receives the next one.
+class Printing {
+public:
+    Printing(TextBox& textBox, Dialogs& dialogs);
+
+    QPrinter& printer() { return m_printer; }
+
+    // After the question, prints the whole text as plain text at 20 points.
+    void print();
+    void printerSetup();
+
+private:
+    TextBox& m_textBox;
+    Dialogs& m_dialogs;
+    QPrinter m_printer;
+};
+
+// The Exit question; true when the user answered Yes.
+bool confirmExit(Dialogs& dialogs);
+
+}  // namespace ondrel
