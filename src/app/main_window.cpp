@@ -12,6 +12,9 @@
 #include "app/status_bar.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
+#include "editing/appearance.h"
+#include "editing/edit_commands.h"
+#include "editing/replace_all.h"
 #include "snippets/assignments.h"
 #include "snippets/fixed_snippets.h"
 #include "snippets/insert_at_caret.h"
@@ -34,6 +37,9 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)),
       m_files(std::make_unique<FileCommands>(m_textBox, *this, dialogs)),
       m_printing(std::make_unique<Printing>(m_textBox, dialogs)),
+      m_edit(std::make_unique<EditCommands>(m_textBox)),
+      m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
+      m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
@@ -72,7 +78,18 @@ std::vector<MainWindow::Route> MainWindow::makeRoutes() {
         {"mnuPrint", [this] { m_printing->print(); }},
         {"mnuprset", [this] { m_printing->printerSetup(); }},
         {"mnuend", [this] { exitProgram(); }},
+        {"mnuUndo", [this] { m_edit->undo(); }},
+        {"mnuCut", [this] { m_edit->cut(); }},
+        {"mnuCopy", [this] { m_edit->copy(); }},
+        {"mnuPaste", [this] { m_edit->paste(); }},
+        {"mnuDelete", [this] { m_edit->deleteSelection(); }},
+        {"mnutimedate", [this] { m_edit->insertDateTime(); }},
         {"mnustatus", [this] { toggleStatusBar(); }},
+        {"mnucolor", [this] { m_appearance->chooseColor(); }},
+        {"mnubig", [this] { m_appearance->enlarge(); }},
+        {"mnusmall", [this] { m_appearance->reduce(); }},
+        {"mnunami", [this] { m_appearance->standard(); }},
+        {"mnuokikae", [this] { m_replace->run(); }},
         {"mnurenzoku", [this] { m_assignments->continuous(); }},
         {"mnuone", [this] { m_assignments->single(); }},
     };

@@ -20,6 +20,9 @@ class StatusBar;
 class AssignmentCommands;
 class FileCommands;
 class Printing;
+class EditCommands;
+class ReplaceCommand;
+class Appearance;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -60,6 +63,9 @@ private:
     bool m_statusShown = false;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<Printing> m_printing;
+    std::unique_ptr<EditCommands> m_edit;
+    std::unique_ptr<ReplaceCommand> m_replace;
+    std::unique_ptr<Appearance> m_appearance;
     std::unique_ptr<AssignmentCommands> m_assignments;
     QHash<QString, QAction*> m_actions;
     std::vector<Route> m_routes;
