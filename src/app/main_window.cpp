@@ -15,6 +15,7 @@
 #include "editing/appearance.h"
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
+#include "info/sys_info.h"
 #include "snippets/assignments.h"
 #include "snippets/fixed_snippets.h"
 #include "snippets/insert_at_caret.h"
@@ -43,7 +44,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
-    setWindowIcon(QIcon(QStringLiteral(":/ondrel/ondrel.png")));
+    setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
@@ -90,6 +91,8 @@ std::vector<MainWindow::Route> MainWindow::makeRoutes() {
         {"mnusmall", [this] { m_appearance->reduce(); }},
         {"mnunami", [this] { m_appearance->standard(); }},
         {"mnuokikae", [this] { m_replace->run(); }},
+        {"mnuMain", [this] { ShowHelpFile(m_dialogs); }},
+        {"mnuversion", [this] { m_program.showAbout(); }},
         {"mnurenzoku", [this] { m_assignments->continuous(); }},
         {"mnuone", [this] { m_assignments->single(); }},
     };

@@ -3,7 +3,14 @@
 #include <QApplication>
 #include <QScreen>
 
-#include "app/main_window.h"
+#include "info/about_box.h"
+#include "info/splash_window.h"
+
+// The icons are compiled into the static library; nothing else references that object file,
+// so the resources are registered here, where they are used.
+static void initResources() {
+    Q_INIT_RESOURCE(ondrel);
+}
 
 namespace ondrel {
 
@@ -21,14 +28,33 @@ void centreOnScreen(QWidget& window) {
 
 }  // namespace
 
-Program::Program(Dialogs& dialogs) : m_dialogs(dialogs) {}
+QIcon programIcon() {
+    initResources();
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/ondrel/ondrel-16.png"), QSize(16, 16));
+    icon.addFile(QStringLiteral(":/ondrel/ondrel.png"), QSize(32, 32));
+    icon.addFile(QStringLiteral(":/ondrel/ondrel-256.png"), QSize(256, 256));
+    return icon;
+}
+
+Program::Program(Dialogs& dialogs, Registry& registry) : m_dialogs(dialogs), m_registry(registry) {}
 
 Program::~Program() {
+    delete m_about.data();
+    delete m_splash.data();
     delete m_form1.data();
 }
 
 void Program::start() {
-    showForm1();
+    m_splash = new SplashWindow();
+    QObject::connect(m_splash, &SplashWindow::pressed, m_splash, [this] {
+        m_splash->hide();
+        showForm1();
+    });
+    // On the timer the splash is not hidden first: the main window's Load unloads it.
+    QObject::connect(m_splash, &SplashWindow::timedOut, m_splash, [this] { showForm1(); });
+    centreOnScreen(*m_splash);
+    m_splash->show();
 }
 
 MainWindow& Program::showForm1() {
@@ -43,9 +69,31 @@ MainWindow& Program::showForm1() {
     return *m_form1;
 }
 
-void Program::unloadSplash() {}
+AboutBox& Program::showAbout() {
+    if (!m_about) {
+        m_about = new AboutBox(m_registry, m_dialogs);
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+    return *m_about;
+}
+
+void Program::unloadSplash() {
+    if (!m_splash) {
+        return;
+    }
+    m_splash->stopTimer();
+    // Hidden and destroyed rather than closed: the main window is not shown yet, and a closed
+    // last window would end the program.
+    m_splash->hide();
+    m_splash->deleteLater();
+    m_splash = nullptr;
+}
 
 void Program::endProgram() {
+    delete m_about.data();
+    delete m_splash.data();
     delete m_form1.data();
     QCoreApplication::exit(0);
 }

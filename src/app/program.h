@@ -1,31 +1,44 @@
 #pragma once
 
+#include <QIcon>
 #include <QPointer>
 
 #include "app/main_window.h"
+#include "info/about_box.h"
+#include "info/splash_window.h"
 
 namespace ondrel {
 
 class Dialogs;
+class Registry;
+
+// The program's icon: the main window's, the splash logo and the About box picture.
+QIcon programIcon();
 
 // The program's windows, each existing at most once and reachable by name: Form1 (the main
 // window), frmSplash and frmAbout. A window is loaded on first show and destroyed when
 // unloaded; the program ends when its last window closes, or at once through endProgram.
 class Program {
 public:
-    explicit Program(Dialogs& dialogs);
+    Program(Dialogs& dialogs, Registry& registry);
     ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
-    // Brings the program up the way a user starts it.
+    // Brings the program up the way a user starts it: the splash first, which hands over to
+    // the main window.
     void start();
 
-    // Form1: null until loaded and after it was closed.
+    // Each window, or null while it is not loaded.
     MainWindow* form1() const { return m_form1; }
+    SplashWindow* frmSplash() const { return m_splash; }
+    AboutBox* frmAbout() const { return m_about; }
+
     // Shows Form1, loading it (Load, then centred on the screen) the first time.
     MainWindow& showForm1();
-
+    // Shows the About box, loading it if needed, and brings it to the front.
+    AboutBox& showAbout();
+    // Closes and destroys the splash and stops its timer; nothing when it is not loaded.
     void unloadSplash();
 
     // Closes every window at once and leaves the event loop.
@@ -33,7 +46,10 @@ public:
 
 private:
     Dialogs& m_dialogs;
+    Registry& m_registry;
     QPointer<MainWindow> m_form1;
+    QPointer<SplashWindow> m_splash;
+    QPointer<AboutBox> m_about;
 };
 
 }  // namespace ondrel

@@ -1,14 +1,35 @@
 #pragma once
 
 #include <QAction>
+#include <QHash>
 #include <QString>
 
 #include "app/main_window.h"
 #include "app/program.h"
 #include "app/text_box.h"
+#include "platform/registry.h"
 #include "scripted_dialogs.h"
 
 namespace ondrel {
+
+// A registry holding exactly the values a test puts in it.
+class FakeRegistry : public Registry {
+public:
+    void set(const QString& keyPath, const QString& valueName, RegistryValue value) {
+        m_values.insert(keyPath + QLatin1Char('|') + valueName, value);
+    }
+    std::optional<RegistryValue> readValue(std::uint32_t root, const QString& keyPath,
+                                           const QString& valueName) override {
+        const QString key = keyPath + QLatin1Char('|') + valueName;
+        if (root != kHkeyLocalMachine || !m_values.contains(key)) {
+            return std::nullopt;
+        }
+        return m_values.value(key);
+    }
+
+private:
+    QHash<QString, RegistryValue> m_values;
+};
 
 // While it lives, the offscreen platform's notes that it cannot raise a window or pass size
 // hints on are dropped; they would bury the tests' own output.
@@ -24,7 +45,8 @@ public:
 struct Fixture {
     QuietOffscreen quiet;
     ScriptedDialogs dialogs;
-    Program program{dialogs};
+    FakeRegistry registry;
+    Program program{dialogs, registry};
     MainWindow& window = program.showForm1();
 
     TextBox& text() { return window.textBox(); }
