@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libqscintilla2-qt6-dev
     xvfb xauth fonts-noto-cjk
     poppler-utils
+    libbenchmark-dev
 )
 
 missing=()

@@ -29,12 +29,20 @@ void centreOnScreen(QWidget& window) {
 }  // namespace
 
 QIcon programIcon() {
-    initResources();
-    QIcon icon;
-    icon.addFile(QStringLiteral(":/ondrel/ondrel-16.png"), QSize(16, 16));
-    icon.addFile(QStringLiteral(":/ondrel/ondrel.png"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/ondrel/ondrel-256.png"), QSize(256, 256));
+    // Read once: the splash, the main window and the About box all show it.
+    static const QIcon icon = [] {
+        initResources();
+        QIcon images;
+        images.addFile(QStringLiteral(":/ondrel/ondrel-16.png"), QSize(16, 16));
+        images.addFile(QStringLiteral(":/ondrel/ondrel.png"), QSize(32, 32));
+        return images;
+    }();
     return icon;
+}
+
+QPixmap programLogo() {
+    initResources();
+    return QPixmap(QStringLiteral(":/ondrel/ondrel-256.png"));
 }
 
 Program::Program(Dialogs& dialogs, Registry& registry) : m_dialogs(dialogs), m_registry(registry) {}

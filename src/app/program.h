@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPixmap>
 #include <QPointer>
 
 #include "app/main_window.h"
@@ -12,8 +13,10 @@ namespace ondrel {
 class Dialogs;
 class Registry;
 
-// The program's icon: the main window's, the splash logo and the About box picture.
+// The program's icon, 16 and 32 pixels: the windows' icon.
 QIcon programIcon();
+// The same picture large, for the splash logo and the About box.
+QPixmap programLogo();
 
 // The program's windows, each existing at most once and reachable by name: Form1 (the main
 // window), frmSplash and frmAbout. A window is loaded on first show and destroyed when

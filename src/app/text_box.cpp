@@ -4,6 +4,8 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
 
@@ -16,24 +18,53 @@ namespace {
 constexpr Qt::Key kMenuKeys[] = {Qt::Key_U, Qt::Key_X, Qt::Key_C, Qt::Key_V,
                                  Qt::Key_D, Qt::Key_T, Qt::Key_S, Qt::Key_O};
 
-// Appending in chunks keeps each Scintilla call small; a chunk never ends inside a UTF-8
-// sequence or between the CR and LF of one line break.
-constexpr qsizetype kChunkBytes = 1 << 20;
+// Appending in chunks keeps each Scintilla call small and never holds a UTF-8 copy of the
+// whole text. A chunk never ends inside a surrogate pair or between the CR and LF of one line
+// break.
+constexpr qsizetype kChunkUnits = 1 << 19;
 
-qsizetype chunkEnd(const QByteArray& bytes, qsizetype from) {
-    qsizetype end = std::min(from + kChunkBytes, bytes.size());
-    while (end < bytes.size() && end > from + 1 &&
-           ((static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80 ||
-            (bytes[end] == '\n' && bytes[end - 1] == '\r'))) {
+qsizetype chunkEnd(QStringView text, qsizetype from) {
+    qsizetype end = std::min(from + kChunkUnits, text.size());
+    while (end < text.size() && end > from + 1 &&
+           (text[end].isLowSurrogate() || (text[end] == u'\n' && text[end - 1] == u'\r'))) {
         --end;
     }
     return end;
 }
 
+// QScintilla's own accessibility object turns every caret move and every edit into a count
+// of characters from the start of the document, so typing at the end of a large document
+// slows down with its size even when no screen reader listens. While none is active, the
+// text area gets Qt's plain widget interface instead, and the edit notifications that feed
+// QScintilla's object are switched off (nothing else here uses them).
+QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
+    if (!QAccessible::isActive() && object != nullptr &&
+        object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
+        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
+    }
+    return nullptr;
+}
+
+long editNotifications() {
+    return QAccessible::isActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0;
+}
+
 }  // namespace
 
 TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(plainWhileNoScreenReader);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     m_editor->setObjectName(QStringLiteral("Text1"));
+    // A document without style bytes: there is no lexer, and they would cost a byte per byte.
+    const long document = m_editor->SendScintilla(QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
+                                                  QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                            static_cast<unsigned long>(editNotifications()));
     m_editor->setUtf8(true);
     m_editor->setLexer(nullptr);
     m_editor->setMargins(0);
@@ -71,7 +102,6 @@ QString TextBox::text() const {
 }
 
 void TextBox::setText(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
     // Without undo collection and modification events a large text loads in one pass;
     // with them every chunk would be recorded and announced.
     const long eventMask = m_editor->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
@@ -79,11 +109,12 @@ void TextBox::setText(const QString& text) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_ALLOCATE,
-                            static_cast<unsigned long>(bytes.size() + 1));
-    for (qsizetype from = 0; from < bytes.size();) {
-        const qsizetype end = chunkEnd(bytes, from);
+                            static_cast<unsigned long>(text.size() + 1));
+    for (qsizetype from = 0; from < text.size();) {
+        const qsizetype end = chunkEnd(text, from);
+        const QByteArray bytes = QStringView(text).mid(from, end - from).toUtf8();
         m_editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
-                                static_cast<uintptr_t>(end - from), bytes.constData() + from);
+                                static_cast<uintptr_t>(bytes.size()), bytes.constData());
         from = end;
     }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,

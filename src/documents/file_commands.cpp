@@ -115,6 +115,9 @@ bool FileCommands::load(const QString& path) {
                 "UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
                 "として開くと文字化けするため、開きませんでした。");
         } else {
+            // The file's bytes are not needed any more; freeing them first keeps the peak
+            // memory of opening a large file lower.
+            bytes = QByteArray();
             m_textBox.setText(decoded.text);
             return true;
         }

@@ -40,6 +40,13 @@ bool paintPages(QTextDocument& document, QPrinter& printer) {
 
 Printing::Printing(TextBox& textBox, Dialogs& dialogs) : m_textBox(textBox), m_dialogs(dialogs) {}
 
+QPrinter& Printing::printer() {
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>();
+    }
+    return *m_printer;
+}
+
 void Printing::print() {
     const MessageAnswer answer = m_dialogs.message(
         QStringLiteral("スクリプトを印刷します\r\nよろしいですか？"), QStringLiteral("印刷"),
@@ -48,7 +55,7 @@ void Printing::print() {
         return;
     }
     QString reason;
-    if (!m_printer.isValid()) {
+    if (!printer().isValid()) {
         reason = QStringLiteral("使用できるプリンタがありません。");
     } else {
         // Every kind of line break starts a new line on paper; the document keeps its own.
@@ -60,7 +67,7 @@ void Printing::print() {
         font.setPointSize(kPrintPointSize);
         document.setDefaultFont(font);
         document.setPlainText(text);
-        if (!paintPages(document, m_printer)) {
+        if (!paintPages(document, printer())) {
             reason = QStringLiteral("プリンタに送れませんでした。");
         }
     }
@@ -72,7 +79,7 @@ void Printing::print() {
 }
 
 void Printing::printerSetup() {
-    m_dialogs.setupPrinter(m_printer);
+    m_dialogs.setupPrinter(printer());
 }
 
 bool confirmExit(Dialogs& dialogs) {

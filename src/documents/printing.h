@@ -2,6 +2,8 @@
 
 #include <QPrinter>
 
+#include <memory>
+
 namespace ondrel {
 
 class Dialogs;
@@ -13,7 +15,8 @@ class Printing {
 public:
     Printing(TextBox& textBox, Dialogs& dialogs);
 
-    QPrinter& printer() { return m_printer; }
+    // Made on first use: finding the default printer takes longer than the rest of start-up.
+    QPrinter& printer();
 
     // After the question, prints the whole text as plain text at 20 points.
     void print();
@@ -22,7 +25,7 @@ public:
 private:
     TextBox& m_textBox;
     Dialogs& m_dialogs;
-    QPrinter m_printer;
+    std::unique_ptr<QPrinter> m_printer;
 };
 
 // The Exit question; true when the user answered Yes.

@@ -74,7 +74,8 @@ AboutBox::AboutBox(Registry& registry, Dialogs& dialogs)
     setFixedSize(size());
 
     auto* picture = label(this, "Picture1", QString(), twipsRect(240, 360, 615, 615));
-    picture->setPixmap(programIcon().pixmap(twips(615), twips(615)));
+    picture->setPixmap(
+        programLogo().scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     label(this, "Label1", QStringLiteral("Ondrel"), twipsRect(2280, 120, 3855, 495))
         ->setFont(gothic(15.75));
     label(this, "Label2", QStringLiteral("Perlスクリプト作成を支援します。"),

@@ -49,7 +49,7 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::Frameless
                             twipsRect(3960, 1560, 2895, 375));
     version->setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 15.75));
     QLabel* logo = label(frame, "imgLogo", QString(), twipsRect(360, 1320, 1815, 1545));
-    logo->setPixmap(programIcon().pixmap(256, 256));
+    logo->setPixmap(programLogo());
     logo->setScaledContents(true);
     label(frame, "lblCopyright", QStringLiteral("作者: Ondrel 開発チーム"),
           twipsRect(4320, 3000, 2415, 255));
