@@ -7,8 +7,10 @@ packages=(
     cmake g++ make pkg-config
     qt6-base-dev libqscintilla2-qt6-dev
     xvfb xauth fonts-noto-cjk
+    xdotool xclip imagemagick
     poppler-utils
     libbenchmark-dev
+    clang libclang-rt-14-dev
 )
 
 missing=()

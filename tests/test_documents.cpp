@@ -316,6 +316,7 @@ void DocumentsTest::saveFailureKeepsEverything_data() {
     QTest::addColumn<QString>("fault");
     QTest::newRow("target is a folder") << "folder";
     QTest::newRow("folder missing") << "missing folder";
+    QTest::newRow("folder vanished after open") << "vanished folder";
     QTest::newRow("parent is a file") << "parent file";
     QTest::newRow("read-only file") << "read-only file";
     QTest::newRow("read-only folder, new file") << "read-only folder";
@@ -344,6 +345,15 @@ void DocumentsTest::saveFailureKeepsEverything() {
         QVERIFY(QDir(m_temp->path()).mkdir("afolder"));
     } else if (fault == "missing folder") {
         target = path("gone/new.cgi");
+    } else if (fault == "vanished folder") {
+        // The document came from a folder that is gone by the time it is saved.
+        QVERIFY(QDir(m_temp->path()).mkdir("brief"));
+        target = path("brief/script.cgi");
+        QFile created(target);
+        QVERIFY(created.open(QIODevice::WriteOnly));
+        created.close();
+        QVERIFY(QDir(path("brief")).removeRecursively());
+        QVERIFY(!QFileInfo::exists(path("brief")));
     } else if (fault == "parent file") {
         target = current + "/new.cgi";
     } else if (fault == "read-only file") {
@@ -516,7 +526,8 @@ void DocumentsTest::exitQuestion() {
     QCOMPARE(question.defaultButton, MessageAnswer::Yes);
     f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
     f.choose("mnuend");
-    QVERIFY(f.program.form1() == nullptr);
+    QVERIFY(!f.window.isVisible());
+    QTRY_VERIFY(f.program.form1() == nullptr);
 }
 
 QTEST_MAIN(DocumentsTest)

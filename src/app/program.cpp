@@ -100,9 +100,17 @@ void Program::unloadSplash() {
 }
 
 void Program::endProgram() {
-    delete m_about.data();
-    delete m_splash.data();
-    delete m_form1.data();
+    // Exit is chosen from a menu of Form1 and answered in a message box: the windows are
+    // still on the call stack, so they are hidden now and destroyed once control has left
+    // them.
+    for (QWidget* window :
+         {static_cast<QWidget*>(m_about.data()), static_cast<QWidget*>(m_splash.data()),
+          static_cast<QWidget*>(m_form1.data())}) {
+        if (window != nullptr) {
+            window->hide();
+            window->deleteLater();
+        }
+    }
     QCoreApplication::exit(0);
 }
 

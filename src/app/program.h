@@ -44,7 +44,7 @@ public:
     // Closes and destroys the splash and stops its timer; nothing when it is not loaded.
     void unloadSplash();
 
-    // Closes every window at once and leaves the event loop.
+    // Takes every window off the screen at once, destroys them and leaves the event loop.
     void endProgram();
 
 private:

@@ -101,7 +101,8 @@ QString TextBox::text() const {
     return QString::fromUtf8(bytes, length);
 }
 
-void TextBox::setText(const QString& text) {
+void TextBox::setText(const QString& text,
+                      const std::function<void(qsizetype done, qsizetype total)>& progress) {
     // Without undo collection and modification events a large text loads in one pass;
     // with them every chunk would be recorded and announced.
     const long eventMask = m_editor->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
@@ -116,6 +117,9 @@ void TextBox::setText(const QString& text) {
         m_editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
                                 static_cast<uintptr_t>(bytes.size()), bytes.constData());
         from = end;
+        if (progress) {
+            progress(from, text.size());
+        }
     }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(eventMask));

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QString>
 
+#include <functional>
+
 class QsciScintilla;
 class QWidget;
 
@@ -21,7 +23,9 @@ public:
     // The whole text, every character included.
     QString text() const;
     // Replaces the whole text, leaves the caret at 0 and empties the undo history.
-    void setText(const QString& text);
+    // progress, when given, hears how many characters of how many are in, now and then.
+    void setText(const QString& text,
+                 const std::function<void(qsizetype done, qsizetype total)>& progress = {});
 
     QString selectedText() const;
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new text.

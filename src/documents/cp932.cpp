@@ -105,12 +105,33 @@ void findUnencodable(QStringView text, Cp932Encoded& result) {
 
 }  // namespace
 
-Cp932Decoded decodeCp932(QByteArrayView bytes) {
+Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress) {
+    // Decoded in pieces that start and end on character boundaries, so progress can be told
+    // between them; each piece is complete in itself, so a lead byte cut off at the very
+    // end is still an error.
+    constexpr qsizetype kPiece = 8 << 20;
     Cp932Decoded result;
+    result.text.reserve(bytes.size());
     QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-    result.text = decoder.decode(bytes);
+    qsizetype from = 0;
+    qsizetype i = 0;
+    while (from < bytes.size()) {
+        const qsizetype until = std::min(from + kPiece, bytes.size());
+        while (i < until) {
+            i += isLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+        }
+        const qsizetype end = std::min(i, bytes.size());
+        result.text += decoder.decode(bytes.sliced(from, end - from));
+        if (decoder.hasError()) {
+            break;
+        }
+        from = end;
+        if (progress) {
+            progress(from, bytes.size());
+        }
+    }
     if (decoder.hasError()) {
-        result.text.clear();
+        result.text = QString();
         result.badOffset = firstBadByte(bytes);
     }
     return result;

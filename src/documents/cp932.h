@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
+
 namespace ondrel {
 
 // Code page 932 (Windows-31J) text, the format of every document file. 0x5C is a backslash,
@@ -19,7 +21,10 @@ struct Cp932Decoded {
     bool ok() const { return badOffset < 0; }
 };
 
-Cp932Decoded decodeCp932(QByteArrayView bytes);
+// progress, when given, hears how many bytes of how many are decoded, now and then.
+using Cp932Progress = std::function<void(qsizetype done, qsizetype total)>;
+
+Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress = {});
 
 // A character code page 932 cannot hold, with its 1-based line and column (in characters).
 struct UnencodableChar {

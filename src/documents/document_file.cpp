@@ -11,6 +11,10 @@ namespace ondrel {
 
 namespace {
 
+// Opening takes about five times the file's size in memory; beyond this the text area's
+// positions would also need its large-document mode.
+constexpr qint64 kLargestFile = qint64(1) << 30;
+
 QString withDetail(const QString& reason, const QString& detail) {
     return detail.isEmpty() ? reason
                             : reason + QStringLiteral("（") + detail + QStringLiteral("）");
@@ -53,6 +57,10 @@ QString readWholeFile(const QString& path, QByteArray& bytes) {
     }
     if (!info.exists()) {
         return QStringLiteral("ファイルが見つかりません。");
+    }
+    if (info.size() > kLargestFile) {
+        return QStringLiteral("ファイルが大きすぎます（%1 MB まで開けます）。")
+            .arg(kLargestFile >> 20);
     }
     QFile file(path);
     errno = 0;

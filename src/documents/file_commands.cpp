@@ -97,43 +97,64 @@ void FileCommands::saveAs() {
 }
 
 bool FileCommands::load(const QString& path) {
+    const QString reason = readIntoDocument(path);
+    if (!reason.isEmpty()) {
+        showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + reason);
+    }
+    return reason.isEmpty();
+}
+
+QString FileCommands::readIntoDocument(const QString& path) {
     // The whole file is read and decoded before the document is touched, so a failure
     // cannot leave an emptied document under the old file name for the next Save.
+    const std::unique_ptr<Progress> progress =
+        m_dialogs.startProgress(QStringLiteral("ファイルを開いています…"));
     QByteArray bytes;
-    QString reason = readWholeFile(path, bytes);
-    if (reason.isEmpty()) {
-        Cp932Decoded decoded = decodeCp932(bytes);
-        if (!decoded.ok()) {
-            reason =
-                QStringLiteral(
-                    "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
-                    .arg(decoded.badOffset + 1);
-        } else if (isNonAsciiUtf8(bytes)) {
-            // Opened as code page 932 it would show as nonsense, and the next save would
-            // write that nonsense back in place of the user's UTF-8 text.
-            reason = QStringLiteral(
-                "UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
-                "として開くと文字化けするため、開きませんでした。");
-        } else {
-            // The file's bytes are not needed any more; freeing them first keeps the peak
-            // memory of opening a large file lower.
-            bytes = QByteArray();
-            m_textBox.setText(decoded.text);
-            return true;
-        }
+    const QString reason = readWholeFile(path, bytes);
+    if (!reason.isEmpty()) {
+        return reason;
     }
-    showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + reason);
-    return false;
+    // Decoding is the first half of the work, filling the text area the second.
+    const Cp932Decoded decoded = decodeCp932(bytes, [&progress](qsizetype done, qsizetype total) {
+        progress->setPercent(static_cast<int>(50 * done / total));
+    });
+    if (!decoded.ok()) {
+        return QStringLiteral(
+                   "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
+            .arg(decoded.badOffset + 1);
+    }
+    if (isNonAsciiUtf8(bytes)) {
+        // Opened as code page 932 it would show as nonsense, and the next save would write
+        // that nonsense back in place of the user's UTF-8 text.
+        return QStringLiteral(
+            "UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
+            "として開くと文字化けするため、開きませんでした。");
+    }
+    // The file's bytes are not needed any more; freeing them first keeps the peak memory of
+    // opening a large file lower.
+    bytes = QByteArray();
+    m_textBox.setText(decoded.text, [&progress](qsizetype done, qsizetype total) {
+        progress->setPercent(static_cast<int>(50 + 50 * done / total));
+    });
+    return QString();
 }
 
 bool FileCommands::write(const QString& path) {
-    const Cp932Encoded encoded = encodeCp932(m_textBox.text());
+    Cp932Encoded encoded;
+    QString reason;
+    {
+        const std::unique_ptr<Progress> progress =
+            m_dialogs.startProgress(QStringLiteral("保存しています…"));
+        encoded = encodeCp932(m_textBox.text());
+        if (encoded.ok()) {
+            // Every file ends with one CR LF after the document's text.
+            reason = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
+        }
+    }
     if (!encoded.ok()) {
         showError(unencodableReport(encoded));
         return false;
     }
-    // Every file ends with one CR LF after the document's text.
-    const QString reason = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
     if (!reason.isEmpty()) {
         showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + reason);
         return false;

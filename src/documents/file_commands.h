@@ -32,6 +32,8 @@ private:
     // Reads and decodes path; on success the document becomes its text. Shows the failure
     // and returns false otherwise, touching nothing.
     bool load(const QString& path);
+    // The work of load, with a busy cursor and progress; the reason for a failure or "".
+    QString readIntoDocument(const QString& path);
     // Encodes the document and writes it to path. Shows the failure and returns false
     // otherwise, touching nothing.
     bool write(const QString& path);

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QPrinter;
 
 namespace ondrel {
@@ -11,6 +13,14 @@ namespace ondrel {
 enum class MessageButtons { Ok, YesNo };
 enum class MessageIcon { None, Question, Critical };
 enum class MessageAnswer { Ok, Yes, No };
+
+// Feedback for work that may take a while: a busy cursor from the start and, once the work
+// has taken longer than a second, a progress window. Both end when this is destroyed.
+class Progress {
+public:
+    virtual ~Progress() = default;
+    virtual void setPercent(int percent) = 0;
+};
 
 // Every message box, prompt, common dialog, help viewer and program start the program shows
 // goes through this interface. The main window is given one from outside: the program passes
@@ -43,6 +53,9 @@ public:
 
     // Starts the program at path without waiting for it; false when it could not be started.
     virtual bool startProgram(const QString& path) = 0;
+
+    // Shows that work described by label is under way, until the returned object is gone.
+    virtual std::unique_ptr<Progress> startProgress(const QString& label) = 0;
 };
 
 }  // namespace ondrel

@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
+#include <QProgressDialog>
 
 #include "platform/help_viewer.h"
 
@@ -48,6 +49,28 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
     }
     return dialog.selectedFiles().first();
 }
+
+class QtProgress : public Progress {
+public:
+    explicit QtProgress(const QString& label) : m_dialog(label, QString(), 0, 100, dialogParent()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_dialog.setWindowTitle(QStringLiteral("Ondrel"));
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setMinimumDuration(1000);
+        m_dialog.setCancelButton(nullptr);
+        m_dialog.setValue(0);
+    }
+    ~QtProgress() override {
+        m_dialog.reset();
+        QApplication::restoreOverrideCursor();
+    }
+    // A modal progress dialog lets events through while its value changes, so the window
+    // repaints and the dialog shows up once the work has gone on for a second.
+    void setPercent(int percent) override { m_dialog.setValue(percent); }
+
+private:
+    QProgressDialog m_dialog;
+};
 
 }  // namespace
 
@@ -125,6 +148,10 @@ void QtDialogs::showHelp(const QString& path) {
         m_helpViewer = new HelpViewer();
     }
     m_helpViewer->showFile(path);
+}
+
+std::unique_ptr<Progress> QtDialogs::startProgress(const QString& label) {
+    return std::make_unique<QtProgress>(label);
 }
 
 bool QtDialogs::startProgram(const QString& path) {

@@ -126,3 +126,26 @@ bool ScriptedDialogs::startProgram(const QString& path) {
 }
 
 }  // namespace ondrel
+
+namespace ondrel {
+
+namespace {
+
+class RecordedProgress : public Progress {
+public:
+    explicit RecordedProgress(QList<int>& values) : m_values(values) {}
+    void setPercent(int percent) override { m_values.append(percent); }
+
+private:
+    QList<int>& m_values;
+};
+
+}  // namespace
+
+std::unique_ptr<Progress> ScriptedDialogs::startProgress(const QString& label) {
+    progressLabels.append(label);
+    progressReported.clear();
+    return std::make_unique<RecordedProgress>(progressReported);
+}
+
+}  // namespace ondrel

@@ -17,7 +17,8 @@ namespace ondrel {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Call {
-        QString kind;  // "message", "prompt", "open", "save", "color", "printer", "help", "start"
+        // "message", "prompt", "open", "save", "color", "printer", "help", "start"
+        QString kind;
         QString text;  // message text, prompt message, name box text, help path or program path
         QString title;
         MessageButtons buttons = MessageButtons::Ok;
@@ -60,6 +61,12 @@ public:
     bool setupPrinter(QPrinter& printer) override;
     void showHelp(const QString& path) override;
     bool startProgram(const QString& path) override;
+    std::unique_ptr<Progress> startProgress(const QString& label) override;
+
+    // Progress is feedback, not a question: it is kept apart from calls().
+    QStringList progressLabels;
+    // The percentages reported to the progress started last.
+    QList<int> progressReported;
 
     // Program starts that succeed; any other path fails to start.
     QStringList startablePrograms;

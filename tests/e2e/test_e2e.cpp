@@ -1,0 +1,302 @@
+// The real program in a real X window (run under xvfb-run), driven only by X input through
+// xdotool, the clipboard through xclip, and screenshots. Every wait is on a condition (a
+// window, a file, the process) with a time limit and a message saying what did not happen.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include "documents/cp932.h"
+#include "snippets/templates.h"
+
+using namespace ondrel;
+
+namespace {
+
+constexpr int kTimeoutMs = 15000;
+
+struct Result {
+    int exitCode = -1;
+    QString output;
+};
+
+Result run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(kTimeoutMs)) {
+        process.kill();
+        return {};
+    }
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
+}
+
+// The visible top-level windows of the program, as X window ids.
+QStringList visibleWindows(qint64 pid) {
+    return run(QStringLiteral("xdotool"),
+               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                QString::number(pid), QStringLiteral(".")})
+        .output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+template <typename Condition>
+bool waitFor(Condition condition) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < kTimeoutMs) {
+        if (condition()) {
+            return true;
+        }
+        QThread::msleep(100);
+    }
+    return condition();
+}
+
+QString pieceOf(const std::vector<Template>& table, const char* item) {
+    for (const Template& entry : table) {
+        if (QByteArray(entry.itemName) == item) {
+            QString text;
+            for (const TemplateLines& piece : entry.pieces) {
+                text += pieceText(piece);
+            }
+            return text;
+        }
+    }
+    return QString();
+}
+
+}  // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void wholeSession();
+    void cleanupTestCase();
+
+private:
+    void keys(const QStringList& sequence);
+    // Opens a menu path by access keys, waiting for each popup before the next key.
+    void menu(const QStringList& sequence);
+    QImage screenshot(const QString& window, const QString& name);
+
+    QTemporaryDir m_dir;
+    QProcess m_app;
+    QProcess m_clipboard;
+    qint64 m_pid = 0;
+};
+
+void EndToEndTest::initTestCase() {
+    QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run under xvfb-run: no DISPLAY");
+    for (const char* tool : {"xdotool", "xclip", "import"}) {
+        QVERIFY2(
+            run(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v ") + tool})
+                    .exitCode == 0,
+            tool);
+    }
+    QVERIFY(m_dir.isValid());
+}
+
+void EndToEndTest::keys(const QStringList& sequence) {
+    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")};
+    QCOMPARE(run(QStringLiteral("xdotool"), arguments + sequence).exitCode, 0);
+}
+
+void EndToEndTest::menu(const QStringList& sequence) {
+    const int before = visibleWindows(m_pid).size();
+    int popups = 1;
+    keys({sequence.first()});
+    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() >= before + popups; }),
+             qPrintable(QStringLiteral("the menu of ") + sequence.first() + " did not open"));
+    for (int i = 1; i < sequence.size(); ++i) {
+        // A key marked with a trailing "+" opens a submenu; the last key runs the command
+        // and closes every menu.
+        QString key = sequence[i];
+        const bool opensSubmenu = key.endsWith(QLatin1Char('+'));
+        key.chop(opensSubmenu ? 1 : 0);
+        keys({key});
+        if (opensSubmenu) {
+            ++popups;
+            QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() >= before + popups; }),
+                     qPrintable(QStringLiteral("no submenu after ") + sequence.join(' ')));
+        }
+    }
+    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() == before; }),
+             qPrintable(QStringLiteral("menus still open after ") + sequence.join(' ')));
+}
+
+QImage EndToEndTest::screenshot(const QString& window, const QString& name) {
+    const QString path = m_dir.filePath(name);
+    run(QStringLiteral("import"), {QStringLiteral("-window"), window, path});
+    return QImage(path);
+}
+
+void EndToEndTest::wholeSession() {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    m_app.setProcessEnvironment(environment);
+    m_app.setWorkingDirectory(m_dir.path());
+    m_app.start(QStringLiteral(ONDREL_BINARY), {});
+    QVERIFY2(m_app.waitForStarted(kTimeoutMs), "the program did not start");
+    m_pid = m_app.processId();
+
+    // The splash comes first, then hands over to the main window.
+    QVERIFY2(waitFor([&] { return !visibleWindows(m_pid).isEmpty(); }), "no splash window");
+    QString mainWindow;
+    QVERIFY2(waitFor([&] {
+                 mainWindow =
+                     run(QStringLiteral("xdotool"),
+                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                          QStringLiteral("--name"), QStringLiteral("^Ondrel \\[project\\]$")})
+                         .output;
+                 return !mainWindow.isEmpty() && visibleWindows(m_pid).size() == 1;
+             }),
+             "the splash did not hand over to a window titled \"Ondrel [project]\"");
+    QCOMPARE(run(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow})
+                 .exitCode,
+             0);
+
+    // A fixed snippet, a routine and a settings block, through menus opened by access keys.
+    // A menu opens with its first item highlighted; a repeated access key moves on to the
+    // next item that has it, and opens it when it is a submenu.
+    menu({"alt+p", "Return+", "f"});  // 関数や宣言 > ライブラリ取り込み
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    menu({"alt+s", "t"});  // 時間の取得
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+    menu({"alt+s", "h+", "a"});  // 変数定義 > アクセスカウンタ
+    if (QTest::currentTestFailed()) {
+        return;
+    }
+
+    // Typed text, and Japanese text pasted from the clipboard.
+    QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"),
+                                             QStringLiteral("30"), QStringLiteral("print 1;")})
+                 .exitCode,
+             0);
+    keys({"Return"});
+    const QString pasted = m_dir.filePath(QStringLiteral("clipboard.txt"));
+    {
+        QFile text(pasted);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(QStringLiteral("日本語テキスト").toUtf8());
+    }
+    m_clipboard.start(QStringLiteral("xclip"),
+                      {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                       QStringLiteral("-quiet"), pasted});
+    QVERIFY(m_clipboard.waitForStarted(kTimeoutMs));
+    QVERIFY2(waitFor([] {
+                 return run(QStringLiteral("xclip"),
+                            {QStringLiteral("-o"), QStringLiteral("-selection"),
+                             QStringLiteral("clipboard")})
+                            .output == QStringLiteral("日本語テキスト");
+             }),
+             "xclip did not take the clipboard");
+    keys({"ctrl+v"});
+
+    // Ctrl+S shows the status bar: the bottom of the window changes.
+    const QImage before = screenshot(mainWindow, QStringLiteral("before.png"));
+    keys({"ctrl+s"});
+    QImage after;
+    QVERIFY2(waitFor([&] {
+                 after = screenshot(mainWindow, QStringLiteral("after.png"));
+                 return !after.isNull() && after.size() == before.size() &&
+                        after.copy(0, after.height() - 25, after.width(), 25) !=
+                            before.copy(0, before.height() - 25, before.width(), 25);
+             }),
+             "Ctrl+S did not show the status bar at the bottom of the window");
+
+    // Save As through the real file dialog.
+    const QString saved = m_dir.filePath(QStringLiteral("out.cgi"));
+    // ファイル(&F) and 書式(&F) share their access key, and Alt+F moves between them; the
+    // File menu is reached from the Edit menu, whose key is its own.
+    const int windows = visibleWindows(m_pid).size();
+    keys({"alt+e"});
+    QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > windows; }));
+    keys({"Left", "a"});
+    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() > windows; }),
+             "the save dialog did not open");
+    QThread::msleep(500);
+    keys({"ctrl+a"});
+    QCOMPARE(run(QStringLiteral("xdotool"),
+                 {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), saved})
+                 .exitCode,
+             0);
+    keys({"Return"});
+    QVERIFY2(waitFor([&] { return QFile::exists(saved); }), "the file was not saved");
+    QVERIFY2(
+        waitFor([&] {
+            return run(QStringLiteral("xdotool"),
+                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                        QStringLiteral("--name"),
+                        QStringLiteral("^Ondrel \\[") + QRegularExpression::escape(saved) + "\\]$"})
+                       .exitCode == 0;
+        }),
+        "the caption did not change to the saved path");
+
+    const QString document = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n") +
+                             QStringLiteral("require './ライブラリ名';\r\n") +
+                             pieceOf(kRoutineTemplates, "mnuget_time") +
+                             pieceOf(kSettingsBlocks, "mnuaccesscnt") +
+                             QStringLiteral("print 1;\r\n日本語テキスト");
+    QFile file(saved);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray expected = encodeCp932(document).bytes + QByteArray("\r\n");
+    const QByteArray actual = file.readAll();
+    if (actual != expected) {
+        // Keep both for a look at the difference.
+        m_dir.setAutoRemove(false);
+        QFile keep(m_dir.filePath(QStringLiteral("expected.cgi")));
+        keep.open(QIODevice::WriteOnly);
+        keep.write(expected);
+        qWarning("saved and expected bytes are in %s", qPrintable(m_dir.path()));
+    }
+    QCOMPARE(actual, expected);
+
+    // Exit, answered Yes (the default button), ends the process. With no window manager on
+    // the virtual display, the focus goes back to the main window by hand once the dialog
+    // has closed.
+    QCOMPARE(run(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow})
+                 .exitCode,
+             0);
+    keys({"alt+e"});
+    QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > 1; }));
+    keys({"Left", "x"});
+    QString question;
+    QVERIFY2(waitFor([&] {
+                 question = run(QStringLiteral("xdotool"),
+                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                 QStringLiteral("--name"), QStringLiteral("^終了$")})
+                                .output;
+                 return !question.isEmpty();
+             }),
+             "no exit question titled 終了");
+    QCOMPARE(run(QStringLiteral("xdotool"),
+                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), question})
+                 .exitCode,
+             0);
+    keys({"Return"});
+    QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
+    QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(m_app.exitCode(), 0);
+}
+
+void EndToEndTest::cleanupTestCase() {
+    for (QProcess* process : {&m_app, &m_clipboard}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished();
+        }
+    }
+}
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "test_e2e.moc"
