@@ -11,6 +11,7 @@ packages=(
     poppler-utils
     libbenchmark-dev
     clang libclang-rt-14-dev
+    desktop-file-utils appstream-util
 )
 
 missing=()

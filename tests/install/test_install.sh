@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix, checks the layout a desktop expects, validates
+# the desktop entry and the AppStream data, and starts the installed program on a virtual
+# display until its main window is up.
+# Usage: test_install.sh BUILD_DIR
+set -euo pipefail
+build="$1"
+prefix="$(mktemp -d)"
+trap 'rm -rf "$prefix"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+for file in bin/ondrel share/ondrel/help/help.hlp share/applications/ondrel.desktop \
+    share/metainfo/ondrel.metainfo.xml share/icons/hicolor/scalable/apps/ondrel.svg; do
+    [ -f "$prefix/$file" ] || fail "$file is not installed"
+done
+for size in 16 32 48 256; do
+    icon="$prefix/share/icons/hicolor/${size}x${size}/apps/ondrel.png"
+    [ -f "$icon" ] || fail "no ${size}px icon"
+    [ "$(identify -format '%wx%h' "$icon")" = "${size}x${size}" ] || fail "$icon is not ${size}x${size}"
+done
+[ -x "$prefix/bin/ondrel" ] || fail "bin/ondrel is not executable"
+[ "$(find "$prefix/bin" -type f | wc -l)" -eq 1 ] || fail "more than the program went to bin/"
+
+desktop="$prefix/share/applications/ondrel.desktop"
+grep -qx "Exec=ondrel" "$desktop" || fail "Exec is not ondrel"
+grep -qx "Path=$prefix/share/ondrel" "$desktop" || fail "Path is not the installed share folder"
+grep -qx "Categories=Development;TextEditor;" "$desktop" || fail "wrong categories"
+grep -q "^Comment\[ja\]=" "$desktop" || fail "no Japanese comment"
+grep -q "text/x-perl" "$desktop" || fail "no Perl MIME type"
+desktop-file-validate "$desktop" || fail "desktop-file-validate"
+appstream-util validate-relax --nonet "$prefix/share/metainfo/ondrel.metainfo.xml" >/dev/null ||
+    fail "appstream-util validate-relax"
+
+# The installed program, started as the launcher would (in its share folder), comes up
+# behind its splash with the fresh document's title.
+cat >"$prefix/run.sh" <<RUN
+cd "$prefix/share/ondrel"
+env -u QT_QPA_PLATFORM "$prefix/bin/ondrel" &
+pid=\$!
+for i in \$(seq 1 150); do
+    if xdotool search --onlyvisible --name '^Ondrel \[project\]\$' >/dev/null 2>&1; then
+        kill \$pid
+        exit 0
+    fi
+    sleep 0.1
+done
+kill \$pid
+exit 1
+RUN
+xvfb-run -a -s "-screen 0 1024x768x24" bash "$prefix/run.sh" ||
+    fail "the installed program showed no window titled \"Ondrel [project]\" within 15 s"
+echo "installed layout, desktop entry, AppStream data and start-up: 1 passed, 0 failed"
