@@ -25,7 +25,6 @@ private slots:
     void pasteWithoutTextOnClipboard();
     void deleteSelection_data();
     void deleteSelection();
-    void ctrlKeysRunCommands();
     void dateTimeStamp();
     void sizeSequence();
     void sizeLimits();
@@ -219,36 +218,6 @@ void EditingTest::deleteSelection() {
     f.choose("mnuDelete");
     QCOMPARE(f.text().text(), expected);
     QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("clip"));
-}
-
-void EditingTest::ctrlKeysRunCommands() {
-    Fixture f;
-    QVERIFY(QTest::qWaitForWindowActive(&f.window));
-    QsciScintilla* editor = f.text().widget();
-    editor->setFocus();
-    f.setDocument(QStringLiteral("one two"), 0, 3);
-    QTest::keyClick(editor, Qt::Key_C, Qt::ControlModifier);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one"));
-    f.text().select(4, 7);
-    QTest::keyClick(editor, Qt::Key_X, Qt::ControlModifier);
-    QCOMPARE(f.text().text(), QStringLiteral("one "));
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("two"));
-    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
-    QTest::keyClick(editor, Qt::Key_V, Qt::ControlModifier);
-    QCOMPARE(f.text().text(), QStringLiteral("one twotwo"));
-    f.text().select(0, 0);
-    QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);  // nothing selected
-    QCOMPARE(f.text().text(), QStringLiteral("one twotwo"));
-    f.text().select(0, 4);
-    QTest::keyClick(editor, Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(f.text().text(), QStringLiteral("twotwo"));
-    QTest::keyClick(editor, Qt::Key_U, Qt::ControlModifier);
-    QCOMPARE(f.text().text(), QStringLiteral("one twotwo"));
-    f.text().select(0, 0);
-    QTest::keyClick(editor, Qt::Key_T, Qt::ControlModifier);
-    static const QRegularExpression stamp(
-        QStringLiteral("^\\d{4}/\\d{2}/\\d{2} \\d{1,2}:\\d{2}:\\d{2}one twotwo$"));
-    QVERIFY2(stamp.match(f.text().text()).hasMatch(), qPrintable(f.text().text()));
 }
 
 void EditingTest::dateTimeStamp() {

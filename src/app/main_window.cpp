@@ -2,9 +2,7 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QAction>
-#include <QApplication>
 #include <QEvent>
-#include <QIcon>
 #include <QMenuBar>
 
 #include "app/menu_table.h"

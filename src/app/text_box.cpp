@@ -59,10 +59,15 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     Q_UNUSED(factoryInstalled);
     m_editor->setObjectName(QStringLiteral("Text1"));
     // A document without style bytes: there is no lexer, and they would cost a byte per byte.
-    const long document = m_editor->SendScintilla(QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
-                                                  QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE);
-    m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
-    m_editor->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
+    // QScintilla returns the new document as a long, which holds a pointer only where long
+    // is as wide as one (not on 64-bit Windows); elsewhere the default document stays.
+    if constexpr (sizeof(long) >= sizeof(void*)) {
+        const long document = m_editor->SendScintilla(
+            QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
+            static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+        m_editor->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
+    }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
     m_editor->setUtf8(true);

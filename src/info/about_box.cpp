@@ -5,32 +5,18 @@
 #include <QPushButton>
 
 #include "app/program.h"
+#include "info/form_layout.h"
 #include "info/sys_info.h"
-#include "info/twips.h"
 
 namespace ondrel {
 
 namespace {
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    l->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return l;
-}
 
 QPushButton* button(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QString::fromLatin1(name));
     b->setGeometry(geometry);
     return b;
-}
-
-QFont gothic(qreal points) {
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPointSizeF(points);
-    return font;
 }
 
 const QString kCrLf = QStringLiteral("\r\n");
@@ -73,19 +59,20 @@ AboutBox::AboutBox(Registry& registry, Dialogs& dialogs)
     setGeometry(twipsRect(2340, 1935, 5730, 4065));
     setFixedSize(size());
 
-    auto* picture = label(this, "Picture1", QString(), twipsRect(240, 360, 615, 615));
+    auto* picture = placeLabel(this, "Picture1", QString(), twipsRect(240, 360, 615, 615));
     picture->setPixmap(
         programLogo().scaled(picture->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-    label(this, "Label1", QStringLiteral("Ondrel"), twipsRect(2280, 120, 3855, 495))
-        ->setFont(gothic(15.75));
-    label(this, "Label2", QStringLiteral("Perlスクリプト作成を支援します。"),
-          twipsRect(1080, 600, 3975, 255));
-    label(this, "Label3", QStringLiteral("Ver：　1.0　　（2000/10/26）"),
-          twipsRect(1080, 840, 4095, 255));
-    m_description = label(this, "lblDescription", QString(), twipsRect(1080, 1125, 3885, 1170));
-    m_description->setFont(gothic(11.25));
+    placeLabel(this, "Label1", QStringLiteral("Ondrel"), twipsRect(2280, 120, 3855, 495))
+        ->setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 15.75));
+    placeLabel(this, "Label2", QStringLiteral("Perlスクリプト作成を支援します。"),
+               twipsRect(1080, 600, 3975, 255));
+    placeLabel(this, "Label3", QStringLiteral("Ver：　1.0　　（2000/10/26）"),
+               twipsRect(1080, 840, 4095, 255));
+    m_description =
+        placeLabel(this, "lblDescription", QString(), twipsRect(1080, 1125, 3885, 1170));
+    m_description->setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 11.25));
     m_description->setStyleSheet(QStringLiteral("color: black"));
-    m_disclaimer = label(this, "lblDisclaimer", QString(), twipsRect(255, 2640, 3870, 1305));
+    m_disclaimer = placeLabel(this, "lblDisclaimer", QString(), twipsRect(255, 2640, 3870, 1305));
     m_disclaimer->setStyleSheet(QStringLiteral("color: black"));
 
     QPushButton* ok = button(this, "cmdOK", QStringLiteral("OK"), twipsRect(4320, 2880, 1380, 345));

@@ -5,29 +5,9 @@
 #include <QMouseEvent>
 
 #include "app/program.h"
-#include "info/twips.h"
+#include "info/form_layout.h"
 
 namespace ondrel {
-
-namespace {
-
-QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->setGeometry(geometry);
-    return l;
-}
-
-QFont japaneseFont(const QString& family, qreal points) {
-    QFont font(family);
-    font.setPointSizeF(points);
-    font.setWeight(QFont::Normal);
-    // Where the named face is missing, font matching falls back to a Japanese face.
-    font.setStyleHint(QFont::AnyStyle, QFont::PreferMatch);
-    return font;
-}
-
-}  // namespace
 
 SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint) {
     setObjectName(QStringLiteral("frmSplash"));
@@ -43,19 +23,19 @@ SplashWindow::SplashWindow() : QWidget(nullptr, Qt::SplashScreen | Qt::Frameless
     frame->setAttribute(Qt::WA_NoMousePropagation);
 
     QLabel* title =
-        label(frame, "Label1", QStringLiteral("Ondrel"), twipsRect(2400, 720, 3735, 975));
+        placeLabel(frame, "Label1", QStringLiteral("Ondrel"), twipsRect(2400, 720, 3735, 975));
     title->setFont(japaneseFont(QStringLiteral("ＭＳ Ｐ明朝"), 36));
-    QLabel* version = label(frame, "ver", QStringLiteral("              Ver 1.0"),
-                            twipsRect(3960, 1560, 2895, 375));
+    QLabel* version = placeLabel(frame, "ver", QStringLiteral("              Ver 1.0"),
+                                 twipsRect(3960, 1560, 2895, 375));
     version->setFont(japaneseFont(QStringLiteral("ＭＳ Ｐゴシック"), 15.75));
-    QLabel* logo = label(frame, "imgLogo", QString(), twipsRect(360, 1320, 1815, 1545));
+    QLabel* logo = placeLabel(frame, "imgLogo", QString(), twipsRect(360, 1320, 1815, 1545));
     logo->setPixmap(programLogo());
     logo->setScaledContents(true);
-    label(frame, "lblCopyright", QStringLiteral("作者: Ondrel 開発チーム"),
-          twipsRect(4320, 3000, 2415, 255));
+    placeLabel(frame, "lblCopyright", QStringLiteral("作者: Ondrel 開発チーム"),
+               twipsRect(4320, 3000, 2415, 255));
     QLabel* warning =
-        label(frame, "lblWarning", QStringLiteral("Copyright (C) 2000 Ondrel Project"),
-              twipsRect(2040, 3660, 2535, 195));
+        placeLabel(frame, "lblWarning", QStringLiteral("Copyright (C) 2000 Ondrel Project"),
+                   twipsRect(2040, 3660, 2535, 195));
     QFont small = warning->font();
     small.setPointSizeF(small.pointSizeF() * 0.8);
     warning->setFont(small);

@@ -34,12 +34,19 @@ Result run(const QString& program, const QStringList& arguments) {
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()).trimmed()};
 }
 
+Result xdotool(const QStringList& arguments) {
+    return run(QStringLiteral("xdotool"), arguments);
+}
+
 // The visible top-level windows of the program, as X window ids.
 QStringList visibleWindows(qint64 pid) {
-    return run(QStringLiteral("xdotool"),
-               {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
-                QString::number(pid), QStringLiteral(".")})
+    return xdotool({"search", "--onlyvisible", "--pid", QString::number(pid), "."})
         .output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The visible window whose title matches the pattern, or "".
+QString windowNamed(const QString& pattern) {
+    return xdotool({"search", "--onlyvisible", "--name", pattern}).output;
 }
 
 template <typename Condition>
@@ -101,8 +108,7 @@ void EndToEndTest::initTestCase() {
 }
 
 void EndToEndTest::keys(const QStringList& sequence) {
-    QStringList arguments{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")};
-    QCOMPARE(run(QStringLiteral("xdotool"), arguments + sequence).exitCode, 0);
+    QCOMPARE(xdotool(QStringList{"key", "--delay", "120"} + sequence).exitCode, 0);
 }
 
 void EndToEndTest::menu(const QStringList& sequence) {
@@ -147,18 +153,11 @@ void EndToEndTest::wholeSession() {
     QVERIFY2(waitFor([&] { return !visibleWindows(m_pid).isEmpty(); }), "no splash window");
     QString mainWindow;
     QVERIFY2(waitFor([&] {
-                 mainWindow =
-                     run(QStringLiteral("xdotool"),
-                         {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                          QStringLiteral("--name"), QStringLiteral("^Ondrel \\[project\\]$")})
-                         .output;
+                 mainWindow = windowNamed(QStringLiteral("^Ondrel \\[project\\]$"));
                  return !mainWindow.isEmpty() && visibleWindows(m_pid).size() == 1;
              }),
              "the splash did not hand over to a window titled \"Ondrel [project]\"");
-    QCOMPARE(run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow})
-                 .exitCode,
-             0);
+    QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
 
     // A fixed snippet, a routine and a settings block, through menus opened by access keys.
     // A menu opens with its first item highlighted; a repeated access key moves on to the
@@ -177,10 +176,7 @@ void EndToEndTest::wholeSession() {
     }
 
     // Typed text, and Japanese text pasted from the clipboard.
-    QCOMPARE(run(QStringLiteral("xdotool"), {QStringLiteral("type"), QStringLiteral("--delay"),
-                                             QStringLiteral("30"), QStringLiteral("print 1;")})
-                 .exitCode,
-             0);
+    QCOMPARE(xdotool({"type", "--delay", "30", QStringLiteral("print 1;")}).exitCode, 0);
     keys({"Return"});
     const QString pasted = m_dir.filePath(QStringLiteral("clipboard.txt"));
     {
@@ -225,21 +221,15 @@ void EndToEndTest::wholeSession() {
              "the save dialog did not open");
     QThread::msleep(500);
     keys({"ctrl+a"});
-    QCOMPARE(run(QStringLiteral("xdotool"),
-                 {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), saved})
-                 .exitCode,
-             0);
+    QCOMPARE(xdotool({"type", "--delay", "20", saved}).exitCode, 0);
     keys({"Return"});
     QVERIFY2(waitFor([&] { return QFile::exists(saved); }), "the file was not saved");
-    QVERIFY2(
-        waitFor([&] {
-            return run(QStringLiteral("xdotool"),
-                       {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                        QStringLiteral("--name"),
-                        QStringLiteral("^Ondrel \\[") + QRegularExpression::escape(saved) + "\\]$"})
-                       .exitCode == 0;
-        }),
-        "the caption did not change to the saved path");
+    QVERIFY2(waitFor([&] {
+                 return !windowNamed(QStringLiteral("^Ondrel \\[") +
+                                     QRegularExpression::escape(saved) + "\\]$")
+                             .isEmpty();
+             }),
+             "the caption did not change to the saved path");
 
     const QString document = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n") +
                              QStringLiteral("require './ライブラリ名';\r\n") +
@@ -263,26 +253,17 @@ void EndToEndTest::wholeSession() {
     // Exit, answered Yes (the default button), ends the process. With no window manager on
     // the virtual display, the focus goes back to the main window by hand once the dialog
     // has closed.
-    QCOMPARE(run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), mainWindow})
-                 .exitCode,
-             0);
+    QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
     keys({"alt+e"});
     QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > 1; }));
     keys({"Left", "x"});
     QString question;
     QVERIFY2(waitFor([&] {
-                 question = run(QStringLiteral("xdotool"),
-                                {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                 QStringLiteral("--name"), QStringLiteral("^終了$")})
-                                .output;
+                 question = windowNamed(QStringLiteral("^終了$"));
                  return !question.isEmpty();
              }),
              "no exit question titled 終了");
-    QCOMPARE(run(QStringLiteral("xdotool"),
-                 {QStringLiteral("windowfocus"), QStringLiteral("--sync"), question})
-                 .exitCode,
-             0);
+    QCOMPARE(xdotool({"windowfocus", "--sync", question}).exitCode, 0);
     keys({"Return"});
     QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
     QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);

@@ -2,35 +2,35 @@
 
 namespace ondrel {
 
-ScriptedDialogs::Answer ScriptedDialogs::button(MessageAnswer answer) {
-    Answer a;
-    a.button = answer;
-    return a;
-}
+namespace {
 
-ScriptedDialogs::Answer ScriptedDialogs::text(const QString& text) {
-    Answer a;
-    a.text = text;
-    return a;
-}
+class RecordedProgress : public Progress {
+public:
+    explicit RecordedProgress(QList<int>& values) : m_values(values) {}
+    void setPercent(int percent) override { m_values.append(percent); }
 
-ScriptedDialogs::Answer ScriptedDialogs::color(const QColor& color) {
-    Answer a;
-    a.color = color;
-    return a;
-}
+private:
+    QList<int>& m_values;
+};
 
-ScriptedDialogs::Answer ScriptedDialogs::cancel() {
-    Answer a;
-    a.accepted = false;
-    a.button = MessageAnswer::No;
-    return a;
-}
+}  // namespace
 
-ScriptedDialogs::Answer ScriptedDialogs::printerChosen(std::function<void(QPrinter&)> choose) {
-    Answer a;
-    a.onPrinter = std::move(choose);
-    return a;
+using Answer = ScriptedDialogs::Answer;
+
+Answer ScriptedDialogs::button(MessageAnswer answer) {
+    return {answer, {}, {}, true, {}};
+}
+Answer ScriptedDialogs::text(const QString& text) {
+    return {MessageAnswer::Ok, text, {}, true, {}};
+}
+Answer ScriptedDialogs::color(const QColor& color) {
+    return {MessageAnswer::Ok, {}, color, true, {}};
+}
+Answer ScriptedDialogs::cancel() {
+    return {MessageAnswer::No, {}, {}, false, {}};
+}
+Answer ScriptedDialogs::printerChosen(std::function<void(QPrinter&)> choose) {
+    return {MessageAnswer::Ok, {}, {}, true, std::move(choose)};
 }
 
 void ScriptedDialogs::clear() {
@@ -39,7 +39,7 @@ void ScriptedDialogs::clear() {
     m_unexpected = 0;
 }
 
-ScriptedDialogs::Answer ScriptedDialogs::next(const Call& call) {
+Answer ScriptedDialogs::next(const Call& call) {
     m_calls.append(call);
     if (m_answers.empty()) {
         ++m_unexpected;
@@ -53,94 +53,47 @@ ScriptedDialogs::Answer ScriptedDialogs::next(const Call& call) {
 MessageAnswer ScriptedDialogs::message(const QString& text, const QString& title,
                                        MessageButtons buttons, MessageIcon icon,
                                        MessageAnswer defaultButton) {
-    Call call;
-    call.kind = QStringLiteral("message");
-    call.text = text;
-    call.title = title;
-    call.buttons = buttons;
-    call.icon = icon;
-    call.defaultButton = defaultButton;
-    return next(call).button;
+    return next({"message", text, title, buttons, icon, defaultButton, {}, {}, {}}).button;
 }
 
 QString ScriptedDialogs::prompt(const QString& message, const QString& title,
                                 const QString& defaultText) {
-    Call call;
-    call.kind = QStringLiteral("prompt");
-    call.text = message;
-    call.title = title;
-    call.defaultText = defaultText;
-    const Answer answer = next(call);
+    const Answer answer = next({"prompt", message, title, {}, {}, {}, defaultText, {}, {}});
     return answer.accepted ? answer.text : QString();
 }
 
 QString ScriptedDialogs::openFileName(const QString& nameBoxText, const QStringList& filters) {
-    Call call;
-    call.kind = QStringLiteral("open");
-    call.text = nameBoxText;
-    call.filters = filters;
-    const Answer answer = next(call);
+    const Answer answer = next({"open", nameBoxText, {}, {}, {}, {}, {}, filters, {}});
     return answer.accepted ? answer.text : QString();
 }
 
 QString ScriptedDialogs::saveFileName(const QString& nameBoxText, const QStringList& filters) {
-    Call call;
-    call.kind = QStringLiteral("save");
-    call.text = nameBoxText;
-    call.filters = filters;
-    const Answer answer = next(call);
+    const Answer answer = next({"save", nameBoxText, {}, {}, {}, {}, {}, filters, {}});
     return answer.accepted ? answer.text : QString();
 }
 
 QColor ScriptedDialogs::chooseColor(const QColor& initial) {
-    Call call;
-    call.kind = QStringLiteral("color");
-    call.initialColor = initial;
-    const Answer answer = next(call);
+    const Answer answer = next({"color", {}, {}, {}, {}, {}, {}, {}, initial});
     return answer.accepted ? answer.color : QColor();
 }
 
 bool ScriptedDialogs::setupPrinter(QPrinter& printer) {
-    Call call;
-    call.kind = QStringLiteral("printer");
-    const Answer answer = next(call);
+    const Answer answer = next({"printer", {}, {}, {}, {}, {}, {}, {}, {}});
     if (answer.accepted && answer.onPrinter) {
         answer.onPrinter(printer);
     }
     return answer.accepted;
 }
 
+// The help viewer and program starts answer nothing; they are only recorded.
 void ScriptedDialogs::showHelp(const QString& path) {
-    Call call;
-    call.kind = QStringLiteral("help");
-    call.text = path;
-    m_calls.append(call);
+    m_calls.append({"help", path, {}, {}, {}, {}, {}, {}, {}});
 }
 
 bool ScriptedDialogs::startProgram(const QString& path) {
-    Call call;
-    call.kind = QStringLiteral("start");
-    call.text = path;
-    m_calls.append(call);
+    m_calls.append({"start", path, {}, {}, {}, {}, {}, {}, {}});
     return startablePrograms.contains(path);
 }
-
-}  // namespace ondrel
-
-namespace ondrel {
-
-namespace {
-
-class RecordedProgress : public Progress {
-public:
-    explicit RecordedProgress(QList<int>& values) : m_values(values) {}
-    void setPercent(int percent) override { m_values.append(percent); }
-
-private:
-    QList<int>& m_values;
-};
-
-}  // namespace
 
 std::unique_ptr<Progress> ScriptedDialogs::startProgress(const QString& label) {
     progressLabels.append(label);
