@@ -2,7 +2,7 @@
 
 #include "app/menu_table.h"
 #include "fixture.h"
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
 
 using namespace ondrel;
 

@@ -13,11 +13,12 @@
 #include "editing/appearance.h"
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
-#include "info/sys_info.h"
+#include "info/branding.h"
+#include "info/help_command.h"
 #include "snippets/assignments.h"
 #include "snippets/fixed_snippets.h"
-#include "snippets/insert_at_caret.h"
 #include "snippets/templates.h"
+#include "text/insert_at_caret.h"
 
 namespace ondrel {
 
@@ -34,7 +35,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_client(new QWidget(this)),
       m_textBox(m_client),
       m_statusBar(new StatusBar([this] { return m_textBox.overtype(); }, m_client)),
-      m_files(std::make_unique<FileCommands>(m_textBox, *this, dialogs)),
+      m_files(std::make_unique<FileCommands>(
+          m_textBox, dialogs, [this](const QString& caption) { setWindowTitle(caption); })),
       m_printing(std::make_unique<Printing>(m_textBox, dialogs)),
       m_edit(std::make_unique<EditCommands>(m_textBox)),
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/text_box.h"
+#include "text/text_box.h"
 
 class QAction;
 

@@ -3,14 +3,10 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "app/main_window.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
-
-// The icons are compiled into the static library; nothing else references that object file,
-// so the resources are registered here, where they are used.
-static void initResources() {
-    Q_INIT_RESOURCE(ondrel);
-}
+#include "platform/dialogs.h"
 
 namespace ondrel {
 
@@ -28,21 +24,10 @@ void centreOnScreen(QWidget& window) {
 
 }  // namespace
 
-QIcon programIcon() {
-    // Read once: the splash, the main window and the About box all show it.
-    static const QIcon icon = [] {
-        initResources();
-        QIcon images;
-        images.addFile(QStringLiteral(":/ondrel/ondrel-16.png"), QSize(16, 16));
-        images.addFile(QStringLiteral(":/ondrel/ondrel.png"), QSize(32, 32));
-        return images;
-    }();
-    return icon;
-}
-
-QPixmap programLogo() {
-    initResources();
-    return QPixmap(QStringLiteral(":/ondrel/ondrel-256.png"));
+bool confirmExit(Dialogs& dialogs) {
+    return dialogs.message(QStringLiteral("Ondrel を終了しますか？"), QStringLiteral("終了"),
+                           MessageButtons::YesNo, MessageIcon::Question,
+                           MessageAnswer::Yes) == MessageAnswer::Yes;
 }
 
 Program::Program(Dialogs& dialogs, Registry& registry) : m_dialogs(dialogs), m_registry(registry) {}
@@ -51,6 +36,18 @@ Program::~Program() {
     delete m_about.data();
     delete m_splash.data();
     delete m_form1.data();
+}
+
+MainWindow* Program::form1() const {
+    return m_form1;
+}
+
+SplashWindow* Program::frmSplash() const {
+    return m_splash;
+}
+
+AboutBox* Program::frmAbout() const {
+    return m_about;
 }
 
 void Program::start() {

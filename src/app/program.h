@@ -1,26 +1,22 @@
 #pragma once
 
-#include <QIcon>
-#include <QPixmap>
 #include <QPointer>
-
-#include "app/main_window.h"
-#include "info/about_box.h"
-#include "info/splash_window.h"
 
 namespace ondrel {
 
+class AboutBox;
 class Dialogs;
+class MainWindow;
 class Registry;
+class SplashWindow;
 
-// The program's icon, 16 and 32 pixels: the windows' icon.
-QIcon programIcon();
-// The same picture large, for the splash logo and the About box.
-QPixmap programLogo();
+// The Exit question; true when the user answered Yes.
+bool confirmExit(Dialogs& dialogs);
 
 // The program's windows, each existing at most once and reachable by name: Form1 (the main
 // window), frmSplash and frmAbout. A window is loaded on first show and destroyed when
 // unloaded; the program ends when its last window closes, or at once through endProgram.
+// It owns the windows it loads.
 class Program {
 public:
     Program(Dialogs& dialogs, Registry& registry);
@@ -33,9 +29,9 @@ public:
     void start();
 
     // Each window, or null while it is not loaded.
-    MainWindow* form1() const { return m_form1; }
-    SplashWindow* frmSplash() const { return m_splash; }
-    AboutBox* frmAbout() const { return m_about; }
+    MainWindow* form1() const;
+    SplashWindow* frmSplash() const;
+    AboutBox* frmAbout() const;
 
     // Shows Form1, loading it (Load, then centred on the screen) the first time.
     MainWindow& showForm1();

@@ -49,41 +49,41 @@ QString resolveLinks(const QString& path) {
 
 }  // namespace
 
-QString readWholeFile(const QString& path, QByteArray& bytes) {
-    bytes.clear();
+FileRead readWholeFile(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) {
-        return QStringLiteral("フォルダーはファイルとして開けません。");
+        return {{}, QStringLiteral("フォルダーはファイルとして開けません。")};
     }
     if (!info.exists()) {
-        return QStringLiteral("ファイルが見つかりません。");
+        return {{}, QStringLiteral("ファイルが見つかりません。")};
     }
     if (info.size() > kLargestFile) {
-        return QStringLiteral("ファイルが大きすぎます（%1 MB まで開けます）。")
-            .arg(kLargestFile >> 20);
+        return {{},
+                QStringLiteral("ファイルが大きすぎます（%1 MB まで開けます）。")
+                    .arg(kLargestFile >> 20)};
     }
     QFile file(path);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        return openReason(file, errno);
+        return {{}, openReason(file, errno)};
     }
     QByteArray read = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        return withDetail(QStringLiteral("ファイルを読み込めませんでした。"), file.errorString());
+        return {{},
+                withDetail(QStringLiteral("ファイルを読み込めませんでした。"), file.errorString())};
     }
-    bytes = std::move(read);
-    return QString();
+    return {std::move(read), {}};
 }
 
-QString writeWholeFile(const QString& path, const QByteArray& bytes) {
+FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
     const QString target = resolveLinks(path);
     const QFileInfo info(target);
     if (info.isDir()) {
-        return QStringLiteral("保存先はフォルダーです。");
+        return {QStringLiteral("保存先はフォルダーです。")};
     }
     const QFileInfo folder(info.absolutePath());
     if (!folder.exists() || !folder.isDir()) {
-        return QStringLiteral("保存先のフォルダーが見つかりません。");
+        return {QStringLiteral("保存先のフォルダーが見つかりません。")};
     }
 
     if (info.exists()) {
@@ -93,7 +93,7 @@ QString writeWholeFile(const QString& path, const QByteArray& bytes) {
         QFile probe(target);
         errno = 0;
         if (!probe.open(QIODevice::WriteOnly | QIODevice::Append)) {
-            return openReason(probe, errno);
+            return {openReason(probe, errno)};
         }
     }
 
@@ -103,7 +103,7 @@ QString writeWholeFile(const QString& path, const QByteArray& bytes) {
     file.setDirectWriteFallback(true);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly)) {
-        return openReason(file, errno);
+        return {openReason(file, errno)};
     }
     // QSaveFile::commit() can report success after a short final write (a full disk while
     // flushing its buffer), and would then rename the truncated file over the original.
@@ -113,18 +113,18 @@ QString writeWholeFile(const QString& path, const QByteArray& bytes) {
         const QString detail = file.errorString();
         file.cancelWriting();
         file.commit();
-        return withDetail(
+        return {withDetail(
             QStringLiteral("書き込めませんでした。ディスクの空きが足りない可能性があります。"),
-            detail);
+            detail)};
     }
     if (info.exists()) {
         // QSaveFile creates its file with default permissions; CGI scripts need theirs kept.
         file.setPermissions(info.permissions());
     }
     if (!file.commit()) {
-        return withDetail(QStringLiteral("書き込めませんでした。"), file.errorString());
+        return {withDetail(QStringLiteral("書き込めませんでした。"), file.errorString())};
     }
-    return QString();
+    return {};
 }
 
 }  // namespace ondrel

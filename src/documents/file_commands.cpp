@@ -1,12 +1,10 @@
 #include "documents/file_commands.h"
 
-#include <QWidget>
-
-#include "app/text_box.h"
 #include "documents/cp932.h"
 #include "documents/document_file.h"
 #include "platform/dialogs.h"
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 
@@ -37,8 +35,9 @@ QString unencodableReport(const Cp932Encoded& encoded) {
 
 }  // namespace
 
-FileCommands::FileCommands(TextBox& textBox, QWidget& window, Dialogs& dialogs)
-    : m_textBox(textBox), m_window(window), m_dialogs(dialogs) {}
+FileCommands::FileCommands(TextBox& textBox, Dialogs& dialogs,
+                           std::function<void(const QString&)> setCaption)
+    : m_textBox(textBox), m_dialogs(dialogs), m_setCaption(std::move(setCaption)) {}
 
 QStringList FileCommands::fileFilters() {
     return {QStringLiteral("CGIファイル(*.cgi)"), QStringLiteral("PLファイル(*.pl)"),
@@ -50,7 +49,7 @@ void FileCommands::newDocument() {
     m_textBox.setText(QString());
     m_fileName.clear();
     InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
-    m_window.setWindowTitle(QStringLiteral("Ondrel [project]"));
+    m_setCaption(QStringLiteral("Ondrel [project]"));
 }
 
 void FileCommands::open() {
@@ -97,38 +96,38 @@ void FileCommands::saveAs() {
 }
 
 bool FileCommands::load(const QString& path) {
-    const QString reason = readIntoDocument(path);
-    if (!reason.isEmpty()) {
-        showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + reason);
+    const FileOutcome outcome = readIntoDocument(path);
+    if (!outcome.ok()) {
+        showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + outcome.reason);
     }
-    return reason.isEmpty();
+    return outcome.ok();
 }
 
-QString FileCommands::readIntoDocument(const QString& path) {
+FileOutcome FileCommands::readIntoDocument(const QString& path) {
     // The whole file is read and decoded before the document is touched, so a failure
     // cannot leave an emptied document under the old file name for the next Save.
     const std::unique_ptr<Progress> progress =
         m_dialogs.startProgress(QStringLiteral("ファイルを開いています…"));
-    QByteArray bytes;
-    const QString reason = readWholeFile(path, bytes);
-    if (!reason.isEmpty()) {
-        return reason;
+    FileRead file = readWholeFile(path);
+    if (!file.ok()) {
+        return {file.reason};
     }
+    QByteArray& bytes = file.bytes;
     // Decoding is the first half of the work, filling the text area the second.
     const Cp932Decoded decoded = decodeCp932(bytes, [&progress](qsizetype done, qsizetype total) {
         progress->setPercent(static_cast<int>(50 * done / total));
     });
     if (!decoded.ok()) {
-        return QStringLiteral(
-                   "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
-            .arg(decoded.badOffset + 1);
+        return {QStringLiteral(
+                    "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
+                    .arg(decoded.badOffset + 1)};
     }
     if (isNonAsciiUtf8(bytes)) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
-        return QStringLiteral(
-            "UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
-            "として開くと文字化けするため、開きませんでした。");
+        return {
+            QStringLiteral("UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
+                           "として開くと文字化けするため、開きませんでした。")};
     }
     // The file's bytes are not needed any more; freeing them first keeps the peak memory of
     // opening a large file lower.
@@ -136,34 +135,34 @@ QString FileCommands::readIntoDocument(const QString& path) {
     m_textBox.setText(decoded.text, [&progress](qsizetype done, qsizetype total) {
         progress->setPercent(static_cast<int>(50 + 50 * done / total));
     });
-    return QString();
+    return {};
 }
 
 bool FileCommands::write(const QString& path) {
     Cp932Encoded encoded;
-    QString reason;
+    FileOutcome written;
     {
         const std::unique_ptr<Progress> progress =
             m_dialogs.startProgress(QStringLiteral("保存しています…"));
         encoded = encodeCp932(m_textBox.text());
         if (encoded.ok()) {
             // Every file ends with one CR LF after the document's text.
-            reason = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
+            written = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
         }
     }
     if (!encoded.ok()) {
         showError(unencodableReport(encoded));
         return false;
     }
-    if (!reason.isEmpty()) {
-        showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + reason);
+    if (!written.ok()) {
+        showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + written.reason);
         return false;
     }
     return true;
 }
 
 void FileCommands::setCaptionFor(const QString& path) {
-    m_window.setWindowTitle(QStringLiteral("Ondrel [") + path + QStringLiteral("]"));
+    m_setCaption(QStringLiteral("Ondrel [") + path + QStringLiteral("]"));
 }
 
 void FileCommands::showError(const QString& text) {

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QStringList>
 
-class QWidget;
+#include <functional>
+
+#include "documents/document_file.h"
 
 namespace ondrel {
 
@@ -12,10 +14,13 @@ class TextBox;
 
 // New, Open, Save and Save As: they tie the one document to a file in code page 932 and own
 // the current file name. None of them ever leaves a lossy or truncated file behind, and a
-// failure leaves the document, the file name and the caption as they were.
+// failure leaves the document, the file name and the caption as they were. It borrows the
+// text box and the dialogs.
 class FileCommands {
 public:
-    FileCommands(TextBox& textBox, QWidget& window, Dialogs& dialogs);
+    // setCaption receives the main window's caption whenever the file name changes.
+    FileCommands(TextBox& textBox, Dialogs& dialogs,
+                 std::function<void(const QString&)> setCaption);
 
     // The full path of the document's file; empty while it has none.
     const QString& fileName() const { return m_fileName; }
@@ -32,8 +37,8 @@ private:
     // Reads and decodes path; on success the document becomes its text. Shows the failure
     // and returns false otherwise, touching nothing.
     bool load(const QString& path);
-    // The work of load, with a busy cursor and progress; the reason for a failure or "".
-    QString readIntoDocument(const QString& path);
+    // The work of load, with a busy cursor and progress.
+    FileOutcome readIntoDocument(const QString& path);
     // Encodes the document and writes it to path. Shows the failure and returns false
     // otherwise, touching nothing.
     bool write(const QString& path);
@@ -41,8 +46,8 @@ private:
     void showError(const QString& text);
 
     TextBox& m_textBox;
-    QWidget& m_window;
     Dialogs& m_dialogs;
+    std::function<void(const QString&)> m_setCaption;
     QString m_fileName;
 };
 

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QTextDocument>
 
-#include "app/text_box.h"
 #include "platform/dialogs.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 
@@ -80,12 +80,6 @@ void Printing::print() {
 
 void Printing::printerSetup() {
     m_dialogs.setupPrinter(printer());
-}
-
-bool confirmExit(Dialogs& dialogs) {
-    return dialogs.message(QStringLiteral("Ondrel を終了しますか？"), QStringLiteral("終了"),
-                           MessageButtons::YesNo, MessageIcon::Question,
-                           MessageAnswer::Yes) == MessageAnswer::Yes;
 }
 
 }  // namespace ondrel

@@ -28,7 +28,4 @@ private:
     std::unique_ptr<QPrinter> m_printer;
 };
 
-// The Exit question; true when the user answered Yes.
-bool confirmExit(Dialogs& dialogs);
-
 }  // namespace ondrel

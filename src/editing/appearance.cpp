@@ -1,7 +1,7 @@
 #include "editing/appearance.h"
 
-#include "app/text_box.h"
 #include "platform/dialogs.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

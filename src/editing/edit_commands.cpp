@@ -4,8 +4,8 @@
 #include <QDateTime>
 #include <QGuiApplication>
 
-#include "app/text_box.h"
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

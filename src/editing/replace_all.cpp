@@ -2,8 +2,8 @@
 
 #include <QStringMatcher>
 
-#include "app/text_box.h"
 #include "platform/dialogs.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

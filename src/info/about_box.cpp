@@ -4,7 +4,7 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/program.h"
+#include "info/branding.h"
 #include "info/form_layout.h"
 #include "info/sys_info.h"
 

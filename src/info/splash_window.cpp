@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 
-#include "app/program.h"
+#include "info/branding.h"
 #include "info/form_layout.h"
 
 namespace ondrel {

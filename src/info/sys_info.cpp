@@ -1,6 +1,5 @@
 #include "info/sys_info.h"
 
-#include <QDir>
 #include <QFileInfo>
 
 #include "platform/dialogs.h"
@@ -39,11 +38,6 @@ void StartSysInfo(Registry& registry, Dialogs& dialogs) {
     }
     dialogs.message(QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません"), QStringLiteral("Ondrel"),
                     MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-}
-
-void ShowHelpFile(Dialogs& dialogs) {
-    dialogs.showHelp(
-        QDir::cleanPath(QDir::current().absoluteFilePath(QStringLiteral("./help/help.hlp"))));
 }
 
 }  // namespace ondrel

@@ -18,8 +18,4 @@ bool GetKeyValue(Registry& registry, std::uint32_t root, const QString& keyPath,
 // available.
 void StartSysInfo(Registry& registry, Dialogs& dialogs);
 
-// Opens "./help/help.hlp", resolved against the working directory at this moment, in the
-// help viewer; returns at once.
-void ShowHelpFile(Dialogs& dialogs);
-
 }  // namespace ondrel

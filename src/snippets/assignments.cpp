@@ -1,8 +1,8 @@
 #include "snippets/assignments.h"
 
-#include "app/text_box.h"
 #include "platform/dialogs.h"
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

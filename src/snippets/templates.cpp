@@ -1,7 +1,7 @@
 #include "snippets/templates.h"
 
-#include "app/text_box.h"
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

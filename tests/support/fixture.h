@@ -6,9 +6,9 @@
 
 #include "app/main_window.h"
 #include "app/program.h"
-#include "app/text_box.h"
 #include "platform/registry.h"
 #include "scripted_dialogs.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

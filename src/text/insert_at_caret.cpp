@@ -1,6 +1,6 @@
-#include "snippets/insert_at_caret.h"
+#include "text/insert_at_caret.h"
 
-#include "app/text_box.h"
+#include "text/text_box.h"
 
 namespace ondrel {
 

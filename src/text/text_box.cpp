@@ -1,4 +1,4 @@
-#include "app/text_box.h"
+#include "text/text_box.h"
 
 #include <Qsci/qscicommand.h>
 #include <Qsci/qscicommandset.h>
