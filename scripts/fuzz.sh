@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets with clang and runs each for a bounded time (seconds, default
-# 60) from the committed seed corpus. New inputs go to a scratch folder, not the corpus.
+# Builds the libFuzzer targets with clang (the fuzz preset) and runs each for a bounded time
+# (seconds, default 60) from the committed seed corpus. New inputs go to a scratch folder, not
+# the corpus.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 seconds="${1:-60}"
 "$root/scripts/install-deps.sh"
-CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DONDREL_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$root/build-fuzz" --target fuzz_cp932 fuzz_replace_all fuzz_assignment \
-    -j"$(nproc)"
-for target in cp932 replace_all assignment; do
+export ONDREL_DEPS_CHECKED=1
+cd "$root"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
+targets=(cp932 replace_all assignment)
+echo "== fuzzing ${#targets[@]} targets for ${seconds}s each"
+for target in "${targets[@]}"; do
     work="$(mktemp -d)"
     echo "== fuzz_$target for ${seconds}s"
     status=0

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs, through apt-get, only the Debian packages that are not there yet.
-# Runs as root, or through sudo when not root.
+# Installs, through apt-get, only the Debian packages that are not there yet: everything the
+# README's commands, the benchmarks and the package build use. Runs as root, or through sudo
+# when not root. Once it has run, ONDREL_DEPS_CHECKED=1 in the environment skips it, so the
+# scripts that call each other check once per run.
 set -euo pipefail
+[ "${ONDREL_DEPS_CHECKED:-}" = 1 ] && exit 0
 
 packages=(
     cmake g++ make pkg-config
@@ -12,6 +15,7 @@ packages=(
     libbenchmark-dev
     clang libclang-rt-14-dev
     desktop-file-utils appstream-util
+    file dpkg-dev
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Ondrel and starts it.
+# Installs what is missing, builds Ondrel (the default preset) and starts it.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" --target ondrel -j"$(nproc)"
+cd "$root"
+cmake --preset default >/dev/null
+cmake --build --preset default --target ondrel -j"$(nproc)"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "There is no display to show Ondrel on (neither DISPLAY nor WAYLAND_DISPLAY is set)." >&2
@@ -12,5 +13,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "    xvfb-run -a -s '-screen 0 1280x1024x24' $root/build/ondrel" >&2
     exit 1
 fi
-cd "$root"
-exec "$root/build/ondrel"
+exec "$root/build/ondrel" "$@"

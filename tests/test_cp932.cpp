@@ -3,6 +3,7 @@
 #include <QSet>
 
 #include "documents/cp932.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -190,5 +191,5 @@ void Cp932Test::utf8Recognised() {
     QCOMPARE(isNonAsciiUtf8(bytes), utf8);
 }
 
-QTEST_MAIN(Cp932Test)
+ONDREL_TEST_MAIN(Cp932Test)
 #include "test_cp932.moc"

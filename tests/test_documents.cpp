@@ -13,6 +13,7 @@
 #include "documents/printing.h"
 #include "fixture.h"
 #include "permissions_enforced.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -521,5 +522,5 @@ void DocumentsTest::exitQuestion() {
     QTRY_VERIFY(f.program.form1() == nullptr);
 }
 
-QTEST_MAIN(DocumentsTest)
+ONDREL_TEST_MAIN(DocumentsTest)
 #include "test_documents.moc"

@@ -8,6 +8,7 @@
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
 #include "fixture.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -291,5 +292,5 @@ void EditingTest::colour() {
     QCOMPARE(f.text().selectionEnd(), 3);
 }
 
-QTEST_MAIN(EditingTest)
+ONDREL_TEST_MAIN(EditingTest)
 #include "test_editing.moc"

@@ -11,6 +11,7 @@
 #include "info/splash_window.h"
 #include "info/sys_info.h"
 #include "platform/help_viewer.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -177,8 +178,10 @@ void InfoTest::startSysInfo() {
     QFETCH(QString, started);
     QFETCH(bool, unavailable);
     QTemporaryDir folder;
+    // A folder inside the temporary one: the Windows-style "\MSINFO32.EXE" after it then
+    // names a file inside the temporary folder too, and goes with it.
     auto fill = [&folder](QString text) {
-        return text.replace(QStringLiteral("<tmp>"), folder.path());
+        return text.replace(QStringLiteral("<tmp>"), folder.filePath(QStringLiteral("x")));
     };
     Fixture f;
     if (first != "<none>") {
@@ -264,5 +267,5 @@ void InfoTest::helpViewerShowsFileOrSaysMissing() {
     QVERIFY(viewer.shownText().contains(QStringLiteral("新規作成")));
 }
 
-QTEST_MAIN(InfoTest)
+ONDREL_TEST_MAIN(InfoTest)
 #include "test_info.moc"

@@ -5,6 +5,7 @@
 
 #include "documents/cp932.h"
 #include "fixture.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -118,5 +119,5 @@ void LargeInputTest::tooLargeRefused() {
     QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [project]"));
 }
 
-QTEST_MAIN(LargeInputTest)
+ONDREL_TEST_MAIN(LargeInputTest)
 #include "test_large_input.moc"

@@ -10,6 +10,7 @@
 #include "app/menu_table.h"
 #include "app/status_bar.h"
 #include "fixture.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -193,5 +194,5 @@ void MainWindowTest::enterTypesCrLf() {
     QCOMPARE(f.text().text(), QStringLiteral("a\r\nb"));
 }
 
-QTEST_MAIN(MainWindowTest)
+ONDREL_TEST_MAIN(MainWindowTest)
 #include "test_main_window.moc"

@@ -2,6 +2,7 @@
 
 #include "app/menu_table.h"
 #include "fixture.h"
+#include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;
@@ -114,5 +115,5 @@ void SnippetsTest::sameItemTwice() {
     QCOMPARE(f.text().caretPosition(), 30);
 }
 
-QTEST_MAIN(SnippetsTest)
+ONDREL_TEST_MAIN(SnippetsTest)
 #include "test_snippets.moc"

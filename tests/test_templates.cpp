@@ -4,6 +4,7 @@
 #include "fixture.h"
 #include "snippets/assignments.h"
 #include "snippets/templates.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -228,5 +229,5 @@ void TemplatesTest::promptTextsTitlesDefaults() {
     QCOMPARE(f.text().text(), assignmentText("$n", "v"));
 }
 
-QTEST_MAIN(TemplatesTest)
+ONDREL_TEST_MAIN(TemplatesTest)
 #include "test_templates.moc"

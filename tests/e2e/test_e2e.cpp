@@ -12,6 +12,7 @@
 
 #include "documents/cp932.h"
 #include "snippets/templates.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -279,5 +280,5 @@ void EndToEndTest::cleanupTestCase() {
     }
 }
 
-QTEST_GUILESS_MAIN(EndToEndTest)
+ONDREL_TEST_GUILESS_MAIN(EndToEndTest)
 #include "test_e2e.moc"

@@ -35,9 +35,11 @@ appstream-util validate-relax --nonet "$prefix/share/metainfo/ondrel.metainfo.xm
 
 # The installed program, started as the launcher would (in its share folder), comes up
 # behind its splash with the fresh document's title.
+mkdir -p "$prefix/home"
 cat >"$prefix/run.sh" <<RUN
 cd "$prefix/share/ondrel"
-env -u QT_QPA_PLATFORM "$prefix/bin/ondrel" &
+env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME -u XDG_STATE_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME \
+    HOME="$prefix/home" LC_ALL=C.UTF-8 "$prefix/bin/ondrel" &
 pid=\$!
 for i in \$(seq 1 150); do
     if xdotool search --onlyvisible --name '^Ondrel \[project\]\$' >/dev/null 2>&1; then

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace ondrel {
+
+// Gives the test process (and every program it starts) a home, XDG folders and a UTF-8
+// locale of its own, so no test reads or writes the caller's home or depends on the caller's
+// locale. Called before the application object exists, which reads the locale.
+inline QTemporaryDir& isolateEnvironment() {
+    static QTemporaryDir home;
+    const QString root = home.path();
+    for (const char* folder : {"config", "state", "data", "cache", "runtime"}) {
+        QDir(root).mkpath(QString::fromLatin1(folder));
+    }
+    QFile::setPermissions(root + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    qputenv("HOME", root.toUtf8());
+    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
+    qputenv("XDG_STATE_HOME", (root + QStringLiteral("/state")).toUtf8());
+    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
+    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toUtf8());
+    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
+    qputenv("LC_ALL", "C.UTF-8");
+    qputenv("LANG", "C.UTF-8");
+    qunsetenv("LANGUAGE");
+    return home;
+}
+
+}  // namespace ondrel
+
+// QTEST_MAIN and QTEST_GUILESS_MAIN, in the environment above.
+#define ONDREL_TEST_MAIN_WITH(AppClass, TestClass) \
+    int main(int argc, char** argv) {              \
+        ondrel::isolateEnvironment();              \
+        AppClass app(argc, argv);                  \
+        app.setAttribute(Qt::AA_Use96Dpi, true);   \
+        TestClass test;                            \
+        QTEST_SET_MAIN_SOURCE_PATH                 \
+        return QTest::qExec(&test, argc, argv);    \
+    }
+#define ONDREL_TEST_MAIN(TestClass) ONDREL_TEST_MAIN_WITH(QApplication, TestClass)
+#define ONDREL_TEST_GUILESS_MAIN(TestClass) ONDREL_TEST_MAIN_WITH(QCoreApplication, TestClass)
