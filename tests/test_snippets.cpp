@@ -1,3 +1,5 @@
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "app/menu_table.h"
@@ -12,11 +14,10 @@ class SnippetsTest : public QObject {
 private slots:
     void insertAtCaret_data();
     void insertAtCaret();
-    void insertInPiecesIsContiguous();
-    void environmentItemsInsertTheirVariable();
-    void shebangInsideLine();
-    void libraryLineEndsWithLineBreak();
-    void sameItemTwice();
+    void everyInsertionSavesAsItsFile();
+    void blockReplacesSelectionOnceAndUndoesAtOnce();
+    void assignmentPrompts_data();
+    void assignmentPrompts();
 };
 
 void SnippetsTest::insertAtCaret_data() {
@@ -25,9 +26,6 @@ void SnippetsTest::insertAtCaret_data() {
     QTest::addColumn<int>("selEnd");
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("expected");
-
-    QTest::newRow("empty document") << "" << 0 << 0 << "$ENV{'TZ'}"
-                                    << "$ENV{'TZ'}";
     QTest::newRow("middle of line") << "abcdef" << 3 << 3 << "XY"
                                     << "abcXYdef";
     QTest::newRow("over selection") << "abcdef" << 1 << 4 << "Z"
@@ -53,66 +51,111 @@ void SnippetsTest::insertAtCaret() {
     Fixture f;
     f.setDocument(document, selStart, selEnd);
     InsertAtCaret(f.text(), inserted);
+    InsertAtCaret(f.text(), QString());
     QCOMPARE(f.text().text(), expected);
     QCOMPARE(f.text().caretPosition(), selStart + inserted.size());
     QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
 }
 
-void SnippetsTest::insertInPiecesIsContiguous() {
+// Every item of the Project and Basic settings menus that inserts text, chosen in an empty
+// document, then all of them saved as one file: its bytes must be those of the committed file,
+// which was checked line by line against the texts users were promised (backslashes after
+// the characters whose second byte is 0x5C, ideographic spaces, CR LF everywhere).
+void SnippetsTest::everyInsertionSavesAsItsFile() {
     Fixture f;
-    f.setDocument(QStringLiteral("[]"), 1, 1);
-    InsertAtCaret(f.text(), QStringLiteral("one\r\n"));
-    InsertAtCaret(f.text(), QStringLiteral("two\r\n"));
-    InsertAtCaret(f.text(), QStringLiteral("three"));
-    QCOMPARE(f.text().text(), QStringLiteral("[one\r\ntwo\r\nthree]"));
-    QCOMPARE(f.text().caretPosition(), 1 + 15);
-}
-
-void SnippetsTest::environmentItemsInsertTheirVariable() {
-    Fixture f;
-    int items = 0;
-    bool inEnvironmentMenu = false;
-    for (const MenuItem& item : kMenuTable) {
-        if (item.level <= 2) {
-            inEnvironmentMenu = QByteArray(item.name) == "mnukankyo";
+    QString all;
+    QString menu;
+    for (std::size_t row = 0; row < kMenuTable.size(); ++row) {
+        const MenuItem& item = kMenuTable[row];
+        const QString name = QString::fromLatin1(item.name);
+        if (item.level == 1) {
+            menu = name;
+        }
+        if ((menu != "mnuproject" && menu != "mnuset") ||
+            menuItemKind(row) != MenuItemKind::Command || name == "mnuone" ||
+            name == "mnurenzoku") {
             continue;
         }
-        if (!inEnvironmentMenu) {
-            continue;
-        }
-        const QString name = QString::fromUtf8(item.caption);
         f.setDocument(QString(), 0, 0);
         f.choose(item.name);
-        QCOMPARE(f.text().text(), QStringLiteral("$ENV{'") + name + QStringLiteral("'}"));
-        QCOMPARE(f.text().caretPosition(), name.size() + 8);
-        ++items;
+        const QString text = f.text().text();
+        QCOMPARE(f.text().caretPosition(), text.size());
+        QCOMPARE(f.dialogs.calls().size(), 0);
+        all += QStringLiteral("=== ") + name + QStringLiteral("\r\n") + text;
     }
-    QCOMPARE(items, 15);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.cgi"));
+    f.setDocument(all, 0, 0);
+    f.dialogs.pushText(path);
+    f.choose("mnuNameSave");
+    QFile saved(path);
+    QFile expected(QFINDTESTDATA("data/snippets.cp932"));
+    QVERIFY(saved.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    const QByteArray want = expected.readAll();
+    qsizetype same = 0;
+    while (same < bytes.size() && same < want.size() && bytes[same] == want[same]) {
+        ++same;
+    }
+    QVERIFY2(bytes == want, qPrintable(QStringLiteral("first difference at byte %1: ").arg(same) +
+                                       QString::fromLatin1(bytes.mid(same - 40, 80).toHex())));
 }
 
-void SnippetsTest::shebangInsideLine() {
+void SnippetsTest::blockReplacesSelectionOnceAndUndoesAtOnce() {
     Fixture f;
-    f.setDocument(QStringLiteral("ab\r\n"), 1, 1);
-    f.choose("mnumesh");
-    QCOMPARE(f.text().text(), QStringLiteral("a#!/usr/mesh/bin/perlb\r\n"));
-    QCOMPARE(f.text().caretPosition(), 21);
+    f.setDocument(QString(), 0, 0);
+    f.choose("mnusearch");
+    const QString block = f.text().text();
+    f.setDocument(QStringLiteral("A[selected]B"), 1, 11);
+    f.choose("mnusearch");
+    QCOMPARE(f.text().text(), QStringLiteral("A") + block + QStringLiteral("B"));
+    QCOMPARE(f.text().caretPosition(), 1 + block.size());
+    f.text().undo();
+    QCOMPARE(f.text().text(), QStringLiteral("A[selected]B"));
 }
 
-void SnippetsTest::libraryLineEndsWithLineBreak() {
-    Fixture f;
-    f.setDocument(QStringLiteral("rest"), 0, 0);
-    f.choose("mnufile_get");
-    QCOMPARE(f.text().text(), QStringLiteral("require './ライブラリ名';\r\nrest"));
-    QCOMPARE(f.text().caretPosition(), 21);
+void SnippetsTest::assignmentPrompts_data() {
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<QString>("inserted");
+    QTest::newRow("single") << "mnuone" << QStringList{"$a", "1"} << "$a = \"1\";\r\n\r\n";
+    QTest::newRow("default $ accepted") << "mnuone" << QStringList{"$"} << "";
+    QTest::newRow("empty value") << "mnuone" << QStringList{"$a", ""} << "";
+    QTest::newRow("dollar and blank passes")
+        << "mnuone" << QStringList{"$ ", "x"} << "$  = \"x\";\r\n\r\n";
+    QTest::newRow("quote kept unescaped") << "mnuone" << QStringList{"$q", "say \"hi\" \\n $x @y"}
+                                          << "$q = \"say \"hi\" \\n $x @y\";\r\n\r\n";
+    QTest::newRow("series of three")
+        << "mnurenzoku" << QStringList{"3", "$a", "1", "$b", "2", "@c", "3"}
+        << "$a = \"1\";\r\n\r\n$b = \"2\";\r\n\r\n@c = \"3\";\r\n\r\n";
+    QTest::newRow("cancel at second of three")
+        << "mnurenzoku" << QStringList{"3", "$a", "1", ""} << "$a = \"1\";\r\n\r\n";
+    for (const char* count : {"0", "-2", "", "abc", "2.5", "3x", "99999999999"}) {
+        QTest::addRow("count '%s'", count) << "mnurenzoku" << QStringList{count} << "";
+    }
 }
 
-void SnippetsTest::sameItemTwice() {
+void SnippetsTest::assignmentPrompts() {
+    QFETCH(QString, item);
+    QFETCH(QStringList, answers);
+    QFETCH(QString, inserted);
     Fixture f;
-    f.setDocument(QStringLiteral("x"), 0, 1);
-    f.choose("mnupath1");
-    f.choose("mnupath1");
-    QCOMPARE(f.text().text(), QStringLiteral("#!/usr/bin/perl#!/usr/bin/perl"));
-    QCOMPARE(f.text().caretPosition(), 30);
+    f.setDocument(QStringLiteral("<sel>"), 0, 5);
+    for (const QString& answer : answers) {
+        f.dialogs.pushText(answer);
+    }
+    f.choose(item.toLatin1().constData());
+    // Every answer was asked for, and nothing more; the prompts say what they ask.
+    QCOMPARE(f.dialogs.calls().size(), answers.size());
+    QCOMPARE(f.dialogs.unexpectedCalls(), 0);
+    for (const ScriptedDialogs::Call& call : f.dialogs.calls()) {
+        QCOMPARE(call.title, QStringLiteral("変数作成"));
+        const bool count = call.text == QStringLiteral("何個変数を作りますか？");
+        const bool name = call.text == QStringLiteral("変数名を入力してください。");
+        QVERIFY(count || name || call.text == QStringLiteral("値を入力してください。"));
+        QCOMPARE(call.defaultText, name ? QStringLiteral("$") : QString());
+    }
+    QCOMPARE(f.text().text(), inserted.isEmpty() ? QStringLiteral("<sel>") : inserted);
 }
 
 ONDREL_TEST_MAIN(SnippetsTest)
