@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,8 +40,8 @@ private slots:
     void splashPress_data();
     void splashPress();
     void aboutBoxOpensOnce();
-    void aboutBoxKeys_data();
-    void aboutBoxKeys();
+    void aboutBoxCloses_data();
+    void aboutBoxCloses();
     void aboutBoxOutlivesMainWindow();
     void startSysInfo_data();
     void startSysInfo();
@@ -102,38 +103,37 @@ void InfoTest::aboutBoxOpensOnce() {
     AboutBox* about = f.program.frmAbout();
     QVERIFY(about != nullptr);
     QVERIFY(about->isVisible());
-    QVERIFY(!about->isModal());
-    QCOMPARE(about->windowTitle(), QStringLiteral("Ondrelのﾊﾞｰｼﾞｮﾝ情報"));
-    QVERIFY(about->disclaimer()->text().startsWith(QStringLiteral("注意事項\r\n  1.")));
-    QCOMPARE(about->geometry().topLeft(), QPoint(156, 129));
-    QCOMPARE(about->size(), QSize(382, 271));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);  // the main window goes on working
 
     about->description()->setText(QStringLiteral("changed"));
     f.choose("mnuversion");
     QCOMPARE(f.program.frmAbout(), about);
     QCOMPARE(about->description()->text(), QStringLiteral("changed"));  // not loaded again
-
-    about->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
-    QTRY_VERIFY(f.program.frmAbout() == nullptr);
-    f.choose("mnuversion");
-    QVERIFY(f.program.frmAbout() != nullptr);
-    QVERIFY(f.program.frmAbout()->description()->text().contains(QStringLiteral("example.com")));
 }
 
-void InfoTest::aboutBoxKeys_data() {
-    QTest::addColumn<int>("key");
+void InfoTest::aboutBoxCloses_data() {
+    QTest::addColumn<int>("key");  // 0: the OK button
+    QTest::newRow("OK") << 0;
     QTest::newRow("enter") << int(Qt::Key_Return);
     QTest::newRow("escape") << int(Qt::Key_Escape);
 }
 
-void InfoTest::aboutBoxKeys() {
+// Closing unloads the box, and the next Open loads it afresh.
+void InfoTest::aboutBoxCloses() {
     QFETCH(int, key);
     Fixture f;
     f.choose("mnuversion");
     AboutBox* about = f.program.frmAbout();
     QVERIFY(QTest::qWaitForWindowActive(about));
-    QTest::keyClick(about, static_cast<Qt::Key>(key));
+    about->description()->setText(QStringLiteral("changed"));
+    if (key == 0) {
+        about->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+    } else {
+        QTest::keyClick(about, static_cast<Qt::Key>(key));
+    }
     QTRY_VERIFY(f.program.frmAbout() == nullptr);
+    f.choose("mnuversion");
+    QVERIFY(f.program.frmAbout()->description()->text().contains(QStringLiteral("example.com")));
     QCOMPARE(f.dialogs.calls().size(), 0);
 }
 

@@ -64,7 +64,6 @@ void LargeInputTest::opensAndSavesBack() {
     f.dialogs.pushText(file);
     f.choose("mnuOpen");
     QCOMPARE(f.dialogs.calls().size(), 1);  // no message
-    QCOMPARE(f.text().text(), decodeCp932(bytes).text);
     f.choose("mnuupsave");
     QCOMPARE(f.dialogs.calls().size(), 1);
     QVERIFY(readAll(file) == bytes + "\r\n");

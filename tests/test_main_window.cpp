@@ -18,11 +18,9 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void startsWithFreshDocument();
-    void statusBarToggles();
-    void statusBarOverlapsTextArea();
+    void statusBarTogglesOverTextArea();
     void textAreaFillsClientArea_data();
     void textAreaFillsClientArea();
-    void minimisedWindowEmptiesTextArea();
     void menuTreeShape();
     void everyCommandRoutedOnce();
     void ctrlKeysInTextAreaReachMenu_data();
@@ -36,63 +34,49 @@ void MainWindowTest::startsWithFreshDocument() {
     QCOMPARE(f.text().caretPosition(), 25);
     QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
     QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [project]"));
-    QCOMPARE(f.window.objectName(), QStringLiteral("Form1"));
-    QVERIFY(!f.window.statusBarPanels()->isVisibleTo(&f.window));
-    QVERIFY(!f.window.action("mnustatus")->isChecked());
     QCOMPARE(f.window.focusWidget(), f.text().widget());
     QCOMPARE(f.dialogs.calls().size(), 0);
 }
 
-void MainWindowTest::statusBarToggles() {
+// The bar and its check mark follow each other; the bar lies over the bottom of the text
+// area, which stays where it was.
+void MainWindowTest::statusBarTogglesOverTextArea() {
     Fixture f;
     StatusBar* bar = f.window.statusBarPanels();
-    f.choose("mnustatus");
-    QVERIFY(bar->isVisibleTo(&f.window));
-    QVERIFY(f.window.action("mnustatus")->isChecked());
-    f.choose("mnustatus");
-    QVERIFY(!bar->isVisibleTo(&f.window));
-    QVERIFY(!f.window.action("mnustatus")->isChecked());
-}
-
-void MainWindowTest::statusBarOverlapsTextArea() {
-    Fixture f;
-    const QRect before = f.text().widget()->geometry();
-    f.choose("mnustatus");
     QWidget* client = f.window.centralWidget();
-    QCOMPARE(f.text().widget()->geometry(), before);
-    QCOMPARE(f.text().widget()->geometry(), client->rect());
-    const QRect bar = f.window.statusBarPanels()->geometry();
-    QCOMPARE(bar.height(), 25);
-    QCOMPARE(bar.bottom(), client->rect().bottom());
-    QCOMPARE(bar.width(), client->width());
-    for (int i = 0; i < 4; ++i) {
-        QVERIFY(f.window.statusBarPanels()->panel(i)->width() >= 96);
+    for (bool shown : {false, true, false, true}) {
+        QCOMPARE(bar->isVisibleTo(&f.window), shown);
+        QCOMPARE(f.window.action("mnustatus")->isChecked(), shown);
+        QCOMPARE(f.text().widget()->geometry(), client->rect());
+        f.choose("mnustatus");
     }
-    QCOMPARE(f.window.statusBarPanels()->panel(3)->text(),
-             QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
+    QCOMPARE(bar->geometry(), QRect(0, client->height() - 25, client->width(), 25));
+    for (int i = 0; i < 4; ++i) {
+        QVERIFY(bar->panel(i)->width() >= 96);
+    }
+    QCOMPARE(bar->panel(3)->text(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
 }
 
 void MainWindowTest::textAreaFillsClientArea_data() {
     QTest::addColumn<QSize>("size");
-    QTest::newRow("designed") << QSize(489, 440);
-    QTest::newRow("tiny") << QSize(20, 30);
-    QTest::newRow("wide") << QSize(1200, 200);
+    QTest::addColumn<bool>("minimised");
+    QTest::newRow("designed") << QSize(489, 440) << false;
+    QTest::newRow("tiny") << QSize(20, 30) << false;
+    QTest::newRow("wide") << QSize(1200, 200) << false;
+    QTest::newRow("minimised, then restored") << QSize(489, 440) << true;
 }
 
 void MainWindowTest::textAreaFillsClientArea() {
     QFETCH(QSize, size);
+    QFETCH(bool, minimised);
     Fixture f;
     f.window.resize(size);
-    QCoreApplication::processEvents();
-    QCOMPARE(f.text().widget()->geometry(), f.window.centralWidget()->rect());
-}
-
-void MainWindowTest::minimisedWindowEmptiesTextArea() {
-    Fixture f;
-    f.window.setWindowState(Qt::WindowMinimized);
-    QCoreApplication::processEvents();
-    QCOMPARE(f.text().widget()->size(), QSize(0, 0));
-    f.window.setWindowState(Qt::WindowNoState);
+    if (minimised) {
+        f.window.setWindowState(Qt::WindowMinimized);
+        QCoreApplication::processEvents();
+        QCOMPARE(f.text().widget()->size(), QSize(0, 0));
+        f.window.setWindowState(Qt::WindowNoState);
+    }
     QCoreApplication::processEvents();
     QCOMPARE(f.text().widget()->geometry(), f.window.centralWidget()->rect());
     QVERIFY(!f.text().widget()->size().isEmpty());
@@ -120,12 +104,12 @@ void MainWindowTest::menuTreeShape() {
         } else {
             ++commands;
         }
-        QVERIFY(!action->objectName().isEmpty());
     }
     QCOMPARE(menus, 12);
     QCOMPARE(separators, 8);
     QCOMPARE(commands, 51);
     QCOMPARE(names.size(), 71);
+    QVERIFY(!names.contains(QString()));
 
     QSet<QString> shortcuts;
     for (QAction* action : f.window.findChildren<QAction*>()) {
@@ -153,7 +137,6 @@ void MainWindowTest::everyCommandRoutedOnce() {
         routed.insert(route.first);
     }
     QCOMPARE(routed, commandNames);
-    QCOMPARE(routed.size(), 51);
 }
 
 void MainWindowTest::ctrlKeysInTextAreaReachMenu_data() {

@@ -26,20 +26,14 @@ void SnippetsTest::insertAtCaret_data() {
     QTest::addColumn<int>("selEnd");
     QTest::addColumn<QString>("inserted");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("middle of line") << "abcdef" << 3 << 3 << "XY"
-                                    << "abcXYdef";
-    QTest::newRow("over selection") << "abcdef" << 1 << 4 << "Z"
-                                    << "aZef";
-    QTest::newRow("crlf kept") << "a\r\nb" << 1 << 1 << "\r\nx\r\n"
-                               << "a\r\nx\r\n\r\nb";
-    QTest::newRow("lone cr and lf kept") << "" << 0 << 0 << "a\rb\nc"
-                                         << "a\rb\nc";
-    QTest::newRow("japanese") << "漢字" << 1 << 1 << "ソ\\フト"
-                              << "漢ソ\\フト字";
-    QTest::newRow("nul is a character")
-        << "ab" << 1 << 1 << QString::fromUtf8("x\0y", 3) << QString::fromUtf8("ax\0yb", 5);
-    QTest::newRow("empty text deletes selection") << "abc" << 0 << 2 << ""
-                                                  << "c";
+    addRow("middle of line", "abcdef", 3, 3, "XY", "abcXYdef");
+    addRow("over selection", "abcdef", 1, 4, "Z", "aZef");
+    addRow("crlf kept", "a\r\nb", 1, 1, "\r\nx\r\n", "a\r\nx\r\n\r\nb");
+    addRow("lone cr and lf kept", "", 0, 0, "a\rb\nc", "a\rb\nc");
+    addRow("japanese", "漢字", 1, 1, "ソ\\フト", "漢ソ\\フト字");
+    addRow("nul is a character", "ab", 1, 1, QString::fromUtf8("x\0y", 3),
+           QString::fromUtf8("ax\0yb", 5));
+    addRow("empty text deletes selection", "abc", 0, 2, "", "c");
 }
 
 void SnippetsTest::insertAtCaret() {
@@ -118,18 +112,16 @@ void SnippetsTest::assignmentPrompts_data() {
     QTest::addColumn<QString>("item");
     QTest::addColumn<QStringList>("answers");
     QTest::addColumn<QString>("inserted");
-    QTest::newRow("single") << "mnuone" << QStringList{"$a", "1"} << "$a = \"1\";\r\n\r\n";
-    QTest::newRow("default $ accepted") << "mnuone" << QStringList{"$"} << "";
-    QTest::newRow("empty value") << "mnuone" << QStringList{"$a", ""} << "";
-    QTest::newRow("dollar and blank passes")
-        << "mnuone" << QStringList{"$ ", "x"} << "$  = \"x\";\r\n\r\n";
-    QTest::newRow("quote kept unescaped") << "mnuone" << QStringList{"$q", "say \"hi\" \\n $x @y"}
-                                          << "$q = \"say \"hi\" \\n $x @y\";\r\n\r\n";
-    QTest::newRow("series of three")
-        << "mnurenzoku" << QStringList{"3", "$a", "1", "$b", "2", "@c", "3"}
-        << "$a = \"1\";\r\n\r\n$b = \"2\";\r\n\r\n@c = \"3\";\r\n\r\n";
-    QTest::newRow("cancel at second of three")
-        << "mnurenzoku" << QStringList{"3", "$a", "1", ""} << "$a = \"1\";\r\n\r\n";
+    addRow("single", "mnuone", QStringList{"$a", "1"}, "$a = \"1\";\r\n\r\n");
+    addRow("default $ accepted", "mnuone", QStringList{"$"}, "");
+    addRow("empty value", "mnuone", QStringList{"$a", ""}, "");
+    addRow("dollar and blank passes", "mnuone", QStringList{"$ ", "x"}, "$  = \"x\";\r\n\r\n");
+    addRow("quote kept unescaped", "mnuone", QStringList{"$q", "say \"hi\" \\n $x @y"},
+           "$q = \"say \"hi\" \\n $x @y\";\r\n\r\n");
+    addRow("series of three", "mnurenzoku", QStringList{"3", "$a", "1", "$b", "2", "@c", "3"},
+           "$a = \"1\";\r\n\r\n$b = \"2\";\r\n\r\n@c = \"3\";\r\n\r\n");
+    addRow("cancel at second of three", "mnurenzoku", QStringList{"3", "$a", "1", ""},
+           "$a = \"1\";\r\n\r\n");
     for (const char* count : {"0", "-2", "", "abc", "2.5", "3x", "99999999999"}) {
         QTest::addRow("count '%s'", count) << "mnurenzoku" << QStringList{count} << "";
     }

@@ -31,6 +31,13 @@ inline QTemporaryDir& isolateEnvironment() {
     return home;
 }
 
+// One row of a _data table on one line: QTest::newRow(name) << values..., which the formatter
+// would otherwise break after every string.
+template <typename... Values>
+void addRow(const char* name, Values... values) {
+    (QTest::newRow(name) << ... << values);
+}
+
 }  // namespace ondrel
 
 // QTEST_MAIN and QTEST_GUILESS_MAIN, in the environment above.
