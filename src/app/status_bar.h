@@ -11,6 +11,7 @@ namespace ondrel {
 
 // StatusBar1: four self-updating panels (CAPS, INS, ｶﾅ and today's date). A panel is
 // shown dimmed while its key state is off or unknown; the program writes nothing into them.
+// It owns its panels and its timer.
 class StatusBar : public QStatusBar {
     Q_OBJECT
 public:

@@ -10,7 +10,8 @@ class Dialogs;
 class TextBox;
 
 // Print and Printer setup. One printer object, the program's default printer at first,
-// receives every print; a printer chosen in the setup dialog receives the next one.
+// receives every print; a printer chosen in the setup dialog receives the next one. It owns
+// the printer and borrows the text box and the dialogs.
 class Printing {
 public:
     Printing(TextBox& textBox, Dialogs& dialogs);

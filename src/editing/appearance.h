@@ -8,7 +8,7 @@ class Dialogs;
 class TextBox;
 
 // Text colour and size of the whole text area. They change how the text looks, never the
-// text, the selection or the caret.
+// text, the selection or the caret. It borrows the text box and the dialogs.
 class Appearance {
 public:
     Appearance(TextBox& textBox, Dialogs& dialogs);

@@ -7,7 +7,8 @@ namespace ondrel {
 
 class TextBox;
 
-// The Edit menu's commands on the text box's selection and the plain-text clipboard.
+// The Edit menu's commands on the text box's selection and the plain-text clipboard. It
+// borrows the text box.
 class EditCommands {
 public:
     explicit EditCommands(TextBox& textBox);

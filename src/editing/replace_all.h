@@ -14,7 +14,8 @@ class TextBox;
 QString replaceAll(QStringView text, QStringView search, QStringView replacement);
 
 // 検索置換: asks for the search and replacement strings, replaces every occurrence in the
-// whole document as one undoable step and leaves the caret at the start.
+// whole document as one undoable step and leaves the caret at the start. It borrows the
+// text box and the dialogs.
 class ReplaceCommand {
 public:
     ReplaceCommand(TextBox& textBox, Dialogs& dialogs);

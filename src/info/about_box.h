@@ -10,7 +10,8 @@ class Dialogs;
 class Registry;
 
 // frmAbout: name, version, credits and notes, with OK and a button that starts the system
-// information program. Modeless and independent of the main window.
+// information program. Modeless and independent of the main window; it owns its controls
+// and borrows the registry and the dialogs.
 class AboutBox : public QDialog {
     Q_OBJECT
 public:

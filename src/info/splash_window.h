@@ -10,6 +10,7 @@ namespace ondrel {
 
 // frmSplash: the program's name, version and credits, shown first. It hands over to the main
 // window after 2000 ms, or at once on a mouse press on its margin, logo, title or version.
+// It owns its controls and its timer.
 class SplashWindow : public QWidget {
     Q_OBJECT
 public:

@@ -7,7 +7,7 @@ class QTextBrowser;
 namespace ondrel {
 
 // The help viewer: a window of its own that shows a help file as rich text, or says in its
-// own window that the file could not be read.
+// own window that the file could not be read. It owns its text browser.
 class HelpViewer : public QWidget {
     Q_OBJECT
 public:

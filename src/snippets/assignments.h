@@ -11,7 +11,7 @@ class TextBox;
 // plain double quotes, ";" and two CR LF. Nothing is escaped and no sigil is added.
 QString assignmentText(const QString& name, const QString& value);
 
-// The two prompted-assignment commands of 変数代入.
+// The two prompted-assignment commands of 変数代入. They borrow the text box and the dialogs.
 class AssignmentCommands {
 public:
     AssignmentCommands(TextBox& textBox, Dialogs& dialogs);
