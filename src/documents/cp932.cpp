@@ -106,8 +106,8 @@ const DuplicateCodes& duplicateCodes() {
     return codes;
 }
 
-// For each character held more than once, the code bytes use for it first, where that is not
-// the converter's own. Asked only of bytes known to hold such a code.
+// For each character held more than once, the code the bytes use for it first, where that is
+// not the converter's own. Asked only of bytes known to hold such a code.
 Cp932Forms formsIn(QByteArrayView bytes, const DuplicateCodes& codes) {
     QHash<char16_t, quint16> first;
     for (qsizetype i = 0; i + 1 < bytes.size();) {
@@ -137,6 +137,9 @@ Cp932Forms formsIn(QByteArrayView bytes, const DuplicateCodes& codes) {
 // Rewrites, in bytes the converter wrote, each character forms names at the code it names.
 // Both codes are two bytes long, so the bytes only change in place.
 void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
+    if (forms.isEmpty()) {
+        return;
+    }
     const DuplicateCodes& codes = duplicateCodes();
     QHash<quint16, quint16> replacement;
     std::array<bool, 256> replacedLead{};

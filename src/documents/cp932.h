@@ -17,8 +17,8 @@ namespace ondrel {
 
 // Some characters have more than one code in code page 932 (NEC row 13, the NEC-selected and
 // the IBM extensions, a few symbols of row 0x81), and the converter writes only one of them.
-// For each such character a file uses first at another code: the character and that code
-// (lead byte << 8 | trail byte). Saving with it gives the file its own bytes back.
+// For each such character whose first code in a file is not the converter's: the character and
+// that code (lead byte << 8 | trail byte). Saving with them gives the file its own bytes back.
 using Cp932Forms = QHash<char16_t, quint16>;
 
 struct Cp932Decoded {
