@@ -1,9 +1,11 @@
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <QSet>
-
 #include "documents/cp932.h"
+#include "fixture.h"
 #include "test_main.h"
+#include "text/insert_at_caret.h"
 
 using namespace ondrel;
 
@@ -38,6 +40,15 @@ QList<QByteArray> everyValidCharacter() {
     return valid;
 }
 
+QString one(char16_t c) {
+    return QString(QChar(c));
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 }  // namespace
 
 class Cp932Test : public QObject {
@@ -45,15 +56,20 @@ class Cp932Test : public QObject {
 private slots:
     void knownCharacters_data();
     void knownCharacters();
-    void everyValidCharacterRoundTrips();
+    void jisSpellingsWritten_data();
+    void jisSpellingsWritten();
+    void everyCodeKeptByteForByte();
+    void mixedFormsKeepTheFirst_data();
+    void mixedFormsKeepTheFirst();
+    void formsFollowTheDocument();
     void lineBreaksAndNulUntouched();
     void firstBadByte_data();
     void firstBadByte();
     void unencodableReported_data();
     void unencodableReported();
     void manyUnencodableCounted();
-    void utf8Recognised_data();
-    void utf8Recognised();
+    void clearlyUtf8_data();
+    void clearlyUtf8();
 };
 
 void Cp932Test::knownCharacters_data() {
@@ -74,34 +90,95 @@ void Cp932Test::knownCharacters() {
     QCOMPARE(encodeCp932(text).bytes, bytes);
 }
 
-void Cp932Test::everyValidCharacterRoundTrips() {
+void Cp932Test::jisSpellingsWritten_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("opened");
+    QTest::newRow("wave dash") << one(0x301C) << QByteArray("\x81\x60") << one(0xFF5E);
+    QTest::newRow("double vertical line") << one(0x2016) << QByteArray("\x81\x61") << one(0x2225);
+    QTest::newRow("minus sign") << one(0x2212) << QByteArray("\x81\x7C") << one(0xFF0D);
+    QTest::newRow("cent sign") << one(0x00A2) << QByteArray("\x81\x91") << one(0xFFE0);
+    QTest::newRow("pound sign") << one(0x00A3) << QByteArray("\x81\x92") << one(0xFFE1);
+    QTest::newRow("not sign") << one(0x00AC) << QByteArray("\x81\xCA") << one(0xFFE2);
+    QTest::newRow("mixed line") << QStringLiteral("$a=1\u301C \u2212\u00A3;\r\n\\\u00AC~")
+                                << QByteArray("$a=1\x81\x60 \x81\x7C\x81\x92;\r\n\\\x81\xCA~")
+                                << QStringLiteral("$a=1\uFF5E \uFF0D\uFFE1;\r\n\\\uFFE2~");
+}
+
+void Cp932Test::jisSpellingsWritten() {
+    QFETCH(QString, typed);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, opened);
+    const Cp932Encoded encoded = encodeCp932(typed);
+    QVERIFY(encoded.ok());
+    QCOMPARE(encoded.bytes, bytes);
+    QCOMPARE(decodeCp932(bytes).text, opened);
+}
+
+// Every code of the code page, alone in a file, is written back as it was, including the
+// ones the converter on its own would write at another code.
+void Cp932Test::everyCodeKeptByteForByte() {
     const QList<QByteArray> valid = everyValidCharacter();
     QVERIFY(valid.size() > 9000);
-    QByteArray all;
+    int movedByConverter = 0;
     for (const QByteArray& c : valid) {
-        all += c;
+        const QByteArray file = "print \"" + c + "\";\r\n";
+        const Cp932Decoded decoded = decodeCp932(file);
+        QVERIFY(decoded.ok());
+        movedByConverter += encodeCp932(decoded.text).bytes != file;
+        QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), file.toHex(' '));
     }
-    const Cp932Decoded decoded = decodeCp932(all);
-    QVERIFY(decoded.ok());
-    const Cp932Encoded encoded = encodeCp932(decoded.text);
-    QVERIFY(encoded.ok());
-    QCOMPARE(decodeCp932(encoded.bytes).text, decoded.text);
+    QCOMPARE(movedByConverter, 398);
+}
 
-    // Where bytes differ, the code page itself gives one character two byte sequences (NEC
-    // row 13 duplicates, NEC-selected and IBM extensions); the character must still be the same.
-    const QSet<int> duplicateRows = {0x87, 0xED, 0xEE, 0xFA, 0xFB, 0xFC};
-    int duplicates = 0;
-    for (const QByteArray& c : valid) {
-        const QString character = decodeCp932(c).text;
-        const QByteArray again = encodeCp932(character).bytes;
-        if (again != c) {
-            QVERIFY2(duplicateRows.contains(static_cast<unsigned char>(c[0])),
-                     c.toHex().constData());
-            QCOMPARE(decodeCp932(again).text, character);
-            ++duplicates;
-        }
+void Cp932Test::mixedFormsKeepTheFirst_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("saved");
+    QTest::newRow("ibm first") << QByteArray("\xFA\x52\x87\x5C") << QByteArray("\xFA\x52\xFA\x52");
+    QTest::newRow("nec first") << QByteArray("\x87\x5C\xFA\x52") << QByteArray("\x87\x5C\x87\x5C");
+    QTest::newRow("nec-selected first")
+        << QByteArray("\xED\x40\xFA\x5C\xED\x40") << QByteArray("\xED\x40\xED\x40\xED\x40");
+    QTest::newRow("three forms") << QByteArray("\xEE\xF9\xFA\x54\x81\xCA")
+                                 << QByteArray("\xEE\xF9\xEE\xF9\xEE\xF9");
+    QTest::newRow("row 0x81 first")
+        << QByteArray("\x81\xCA\xEE\xF9\xFA\x52") << QByteArray("\x81\xCA\x81\xCA\xFA\x52");
+}
+
+void Cp932Test::mixedFormsKeepTheFirst() {
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, saved);
+    const Cp932Decoded decoded = decodeCp932(file);
+    QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), saved.toHex(' '));
+}
+
+// Through the real commands: what a file held travels with its document, and New forgets it.
+void Cp932Test::formsFollowTheDocument() {
+    QTemporaryDir dir;
+    const QString opened = dir.filePath(QStringLiteral("nine.cgi"));
+    const QString copy = dir.filePath(QStringLiteral("copy.cgi"));
+    const QString fresh = dir.filePath(QStringLiteral("fresh.cgi"));
+    {
+        QFile file(opened);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("print \"\xFA\x52\";");
     }
-    QVERIFY(duplicates < 500);
+    Fixture f;
+    f.dialogs.pushText(opened);
+    f.choose("mnuOpen");
+    InsertAtCaret(f.text(), QStringLiteral("\u2168"));  // Ⅸ typed at the start
+    f.choose("mnuupsave");
+    QCOMPARE(fileBytes(opened).toHex(' '),
+             QByteArray("\xFA\x52print \"\xFA\x52\";\r\n").toHex(' '));
+    f.dialogs.pushText(copy);
+    f.choose("mnuNameSave");
+    QCOMPARE(fileBytes(copy), fileBytes(opened));
+    f.choose("mnunew");
+    InsertAtCaret(f.text(), QStringLiteral("\u2168"));
+    f.dialogs.pushText(fresh);
+    f.choose("mnuNameSave");
+    QCOMPARE(fileBytes(fresh).toHex(' '),
+             QByteArray("#!/usr/local/bin/perl\r\n\r\n\x87\x5C\r\n").toHex(' '));
+    QCOMPARE(f.dialogs.unexpectedCalls(), 0);
 }
 
 void Cp932Test::lineBreaksAndNulUntouched() {
@@ -118,15 +195,8 @@ void Cp932Test::firstBadByte_data() {
     QTest::newRow("undefined single byte") << QByteArray("abc\x80xyz") << 3;
     QTest::newRow("lead byte at the end") << QByteArray("ab\x82") << 2;
     QTest::newRow("bad trail after kanji") << QByteArray("\x8A\xBF\x81\x20") << 2;
-    QTest::newRow("utf-16 byte order mark") << QByteArray(
-                                                   "\xFF\xFE"
-                                                   "a\0",
-                                                   4)
-                                            << 0;
-    QTest::newRow("utf-8 byte order mark") << QByteArray(
-                                                  "\xEF\xBB\xBF"
-                                                  "abc")
-                                           << 0;
+    QTest::newRow("utf-16 byte order mark") << QByteArray::fromHex("fffe6100") << 0;
+    QTest::newRow("utf-8 byte order mark") << QByteArray::fromHex("efbbbf616263") << 0;
 }
 
 void Cp932Test::firstBadByte() {
@@ -144,7 +214,9 @@ void Cp932Test::unencodableReported_data() {
     QTest::addColumn<int>("column");
     QTest::addColumn<uint>("codePoint");
     QTest::newRow("emoji after crlf") << QStringLiteral("ab\r\ncd😀") << 2 << 3 << 0x1F600u;
-    QTest::newRow("wave dash u+301c") << QStringLiteral("x\u301C") << 1 << 2 << 0x301Cu;
+    QTest::newRow("after a jis spelling") << QStringLiteral("x\u301C\u00E9") << 1 << 3 << 0xE9u;
+    QTest::newRow("before a jis spelling")
+        << QStringLiteral("\r\n\u2212\uAC00\u00AC") << 2 << 2 << 0xAC00u;
     QTest::newRow("after lone cr and lf") << QStringLiteral("a\rb\nc\u0101") << 3 << 2 << 0x101u;
     QTest::newRow("korean") << QStringLiteral("한") << 1 << 1 << uint(0xD55C);
 }
@@ -175,20 +247,28 @@ void Cp932Test::manyUnencodableCounted() {
     QCOMPARE(encoded.firstUnencodable[4].column, qsizetype(15));
 }
 
-void Cp932Test::utf8Recognised_data() {
+void Cp932Test::clearlyUtf8_data() {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("utf8");
     QTest::newRow("japanese utf-8") << QStringLiteral("日本語のテキストです。\n").toUtf8() << true;
+    QTest::newRow("utf-8 byte order mark") << QByteArray("\xEF\xBB\xBFprint 1;") << true;
     QTest::newRow("ascii only") << QByteArray("print 1;\r\n") << false;
-    QTest::newRow("shift_jis japanese")
-        << encodeCp932(QStringLiteral("日本語のテキストです。")).bytes << false;
-    QTest::newRow("shift_jis half-width kana") << QByteArray("\xB1\xB2\xB3") << false;
+    QTest::newRow("shift_jis japanese") << QByteArray("\x93\xFA\x96\x7B\x8C\xEA") << false;
+    // Half-width katakana pairs that are also valid two-byte UTF-8.
+    QTest::newRow("hai") << QByteArray("print \"\xCA\xB2\";") << false;
+    QTest::newRow("neko") << QByteArray("print \"\xC8\xBA\";") << false;
+    QTest::newRow("nai") << QByteArray("print \"\xC5\xB2\";") << false;
+    QTest::newRow("ti") << QByteArray("print \"\xC3\xA8\";") << false;
+    QTest::newRow("mai") << QByteArray("print \"\xCF\xB2\";") << false;
 }
 
-void Cp932Test::utf8Recognised() {
+void Cp932Test::clearlyUtf8() {
     QFETCH(QByteArray, bytes);
     QFETCH(bool, utf8);
-    QCOMPARE(isNonAsciiUtf8(bytes), utf8);
+    QCOMPARE(isClearlyUtf8(bytes), utf8);
+    if (!utf8) {
+        QVERIFY(decodeCp932(bytes).ok());
+    }
 }
 
 ONDREL_TEST_MAIN(Cp932Test)

@@ -5,6 +5,7 @@
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <array>
 
 namespace ondrel {
 
@@ -38,6 +39,166 @@ public:
 private:
     QHash<int, bool> m_known;
 };
+
+quint16 codeAt(QByteArrayView bytes, qsizetype i) {
+    return static_cast<quint16>((static_cast<unsigned char>(bytes[i]) << 8) |
+                                static_cast<unsigned char>(bytes[i + 1]));
+}
+
+// The characters code page 932 holds at more than one code, learnt once from the converter:
+// every code it reads that it would write as another.
+struct DuplicateCodes {
+    // Every code of such a character, preferred or not, and the character.
+    QHash<quint16, char16_t> character;
+    // The code the converter writes for such a character.
+    QHash<char16_t, quint16> preferred;
+    // Lead bytes that start a code the converter never writes.
+    std::array<bool, 256> alternateLead{};
+    // Lead bytes that start any code of such a character.
+    std::array<bool, 256> duplicateLead{};
+
+    bool isAlternate(quint16 code) const {
+        const char16_t c = character.value(code);
+        return c != 0 && preferred.value(c) != code;
+    }
+};
+
+DuplicateCodes learnDuplicateCodes() {
+    DuplicateCodes codes;
+    const auto decodeOne = [](QByteArrayView bytes) {
+        QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+        const QString text = decoder.decode(bytes);
+        return decoder.hasError() ? QString() : text;
+    };
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!isLeadByte(static_cast<unsigned char>(lead))) {
+            continue;
+        }
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            const QString decoded = decodeOne(QByteArrayView(pair, 2));
+            if (decoded.size() != 1) {
+                continue;
+            }
+            QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+            const QByteArray written = encoder.encode(decoded);
+            // Only a two-byte code that reads back as the same character can stand in for
+            // another in place; anything else is left to the converter.
+            if (encoder.hasError() || written.size() != 2 || written == QByteArrayView(pair, 2) ||
+                decodeOne(written) != decoded) {
+                continue;
+            }
+            const char16_t c = decoded[0].unicode();
+            const quint16 preferred = codeAt(written, 0);
+            codes.character.insert(static_cast<quint16>((lead << 8) | trail), c);
+            codes.character.insert(preferred, c);
+            codes.preferred.insert(c, preferred);
+            codes.alternateLead[lead] = true;
+            codes.duplicateLead[lead] = true;
+            codes.duplicateLead[preferred >> 8] = true;
+        }
+    }
+    return codes;
+}
+
+const DuplicateCodes& duplicateCodes() {
+    static const DuplicateCodes codes = learnDuplicateCodes();
+    return codes;
+}
+
+// For each character held more than once, the code the bytes use for it first, where that is
+// not the converter's own. Asked only of bytes known to hold such a code.
+Cp932Forms formsIn(QByteArrayView bytes, const DuplicateCodes& codes) {
+    QHash<char16_t, quint16> first;
+    for (qsizetype i = 0; i + 1 < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (!isLeadByte(b)) {
+            ++i;
+            continue;
+        }
+        if (codes.duplicateLead[b]) {
+            const quint16 code = codeAt(bytes, i);
+            const char16_t c = codes.character.value(code);
+            if (c != 0 && !first.contains(c)) {
+                first.insert(c, code);
+            }
+        }
+        i += 2;
+    }
+    Cp932Forms forms;
+    for (auto it = first.constBegin(); it != first.constEnd(); ++it) {
+        if (codes.preferred.value(it.key()) != it.value()) {
+            forms.insert(it.key(), it.value());
+        }
+    }
+    return forms;
+}
+
+// Rewrites, in bytes the converter wrote, each character forms names at the code it names.
+// Both codes are two bytes long, so the bytes only change in place.
+void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
+    if (forms.isEmpty()) {
+        return;
+    }
+    const DuplicateCodes& codes = duplicateCodes();
+    QHash<quint16, quint16> replacement;
+    std::array<bool, 256> replacedLead{};
+    for (auto it = forms.constBegin(); it != forms.constEnd(); ++it) {
+        const quint16 preferred = codes.preferred.value(it.key());
+        // A code that is not one of this character's would write another character.
+        if (preferred != 0 && preferred != it.value() &&
+            codes.character.value(it.value()) == it.key()) {
+            replacement.insert(preferred, it.value());
+            replacedLead[preferred >> 8] = true;
+        }
+    }
+    if (replacement.isEmpty()) {
+        return;
+    }
+    char* data = bytes.data();
+    for (qsizetype i = 0; i + 1 < bytes.size();) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (!isLeadByte(b)) {
+            ++i;
+            continue;
+        }
+        if (replacedLead[b]) {
+            const auto found = replacement.constFind(codeAt(bytes, i));
+            if (found != replacement.constEnd()) {
+                data[i] = static_cast<char>(*found >> 8);
+                data[i + 1] = static_cast<char>(*found & 0xFF);
+            }
+        }
+        i += 2;
+    }
+}
+
+// Six characters of JIS X 0208 have two Unicode spellings: the JIS one, which Linux input
+// methods type, and the code page's own, which the converter writes at the same code.
+constexpr std::array<std::pair<char16_t, char16_t>, 6> kJisSpellings = {{
+    {u'\u301C', u'\uFF5E'},  // wave dash
+    {u'\u2016', u'\u2225'},  // double vertical line
+    {u'\u2212', u'\uFF0D'},  // minus sign
+    {u'\u00A2', u'\uFFE0'},  // cent sign
+    {u'\u00A3', u'\uFFE1'},  // pound sign
+    {u'\u00AC', u'\uFFE2'},  // not sign
+}};
+
+// text with each JIS spelling replaced by the code page's; null when it holds none.
+QString withCodePageSpellings(QStringView text) {
+    QString respelled;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        for (const auto& [jis, codePage] : kJisSpellings) {
+            if (text[i] == QChar(jis)) {
+                if (respelled.isNull()) {
+                    respelled = text.toString();
+                }
+                respelled[i] = QChar(codePage);
+            }
+        }
+    }
+    return respelled;
+}
 
 qsizetype firstBadByte(QByteArrayView bytes) {
     CharValidity validity;
@@ -113,12 +274,28 @@ Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress) {
     Cp932Decoded result;
     result.text.reserve(bytes.size());
     QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+    // Only a file with a code the converter never writes needs its forms noted; finding one
+    // costs a table look-up for the few lead bytes that can start such a code.
+    const DuplicateCodes* duplicates = nullptr;
+    bool alternateSeen = false;
     qsizetype from = 0;
     qsizetype i = 0;
     while (from < bytes.size()) {
         const qsizetype until = std::min(from + kPiece, bytes.size());
         while (i < until) {
-            i += isLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+            const auto b = static_cast<unsigned char>(bytes[i]);
+            if (!isLeadByte(b)) {
+                ++i;
+                continue;
+            }
+            if (!alternateSeen && i + 1 < bytes.size()) {
+                if (duplicates == nullptr) {
+                    duplicates = &duplicateCodes();
+                }
+                alternateSeen =
+                    duplicates->alternateLead[b] && duplicates->isAlternate(codeAt(bytes, i));
+            }
+            i += 2;
         }
         const qsizetype end = std::min(i, bytes.size());
         result.text += decoder.decode(bytes.sliced(from, end - from));
@@ -133,29 +310,49 @@ Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress) {
     if (decoder.hasError()) {
         result.text = QString();
         result.badOffset = firstBadByte(bytes);
+    } else if (alternateSeen) {
+        result.forms = formsIn(bytes, *duplicates);
     }
     return result;
 }
 
-Cp932Encoded encodeCp932(QStringView text) {
+Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms) {
     Cp932Encoded result;
     QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
     result.bytes = encoder.encode(text);
     if (encoder.hasError()) {
-        result.bytes.clear();
-        findUnencodable(text, result);
-        if (result.unencodableCount == 0) {
-            // The encoder failed where no single character does; never report that as success.
-            result.unencodableCount = 1;
+        // The converter refuses every JIS spelling, so only a refused text can hold one.
+        const QString respelled = withCodePageSpellings(text);
+        const QStringView toWrite = respelled.isNull() ? text : QStringView(respelled);
+        QStringEncoder again(kCodec, QStringConverter::Flag::Stateless);
+        if (!respelled.isNull()) {
+            result.bytes = again.encode(toWrite);
+        }
+        if (respelled.isNull() || again.hasError()) {
+            result.bytes.clear();
+            // One character for one, so lines and columns are those of text.
+            findUnencodable(toWrite, result);
+            if (result.unencodableCount == 0) {
+                // The encoder failed where no single character does; never report that as
+                // success.
+                result.unencodableCount = 1;
+            }
+            return result;
         }
     }
+    applyForms(result.bytes, forms);
     return result;
 }
 
-bool isNonAsciiUtf8(QByteArrayView bytes) {
-    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
-                                   [](char b) { return static_cast<unsigned char>(b) < 0x80; });
-    if (ascii) {
+bool isClearlyUtf8(QByteArrayView bytes) {
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        return true;
+    }
+    // Two-byte sequences prove nothing: C2-DF followed by A1-BF is also a pair of half-width
+    // katakana. Valid UTF-8 with a byte from E0 up has a sequence of three or four bytes.
+    const bool longSequence = std::any_of(
+        bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xE0; });
+    if (!longSequence) {
         return false;
     }
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);

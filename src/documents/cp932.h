@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringView>
@@ -14,8 +15,15 @@ namespace ondrel {
 // 0x7E a tilde; line breaks and a byte-order mark are plain characters like any other.
 // Nothing is ever replaced silently: a conversion that cannot be exact says where it fails.
 
+// Some characters have more than one code in code page 932 (NEC row 13, the NEC-selected and
+// the IBM extensions, a few symbols of row 0x81), and the converter writes only one of them.
+// For each such character whose first code in a file is not the converter's: the character and
+// that code (lead byte << 8 | trail byte). Saving with them gives the file its own bytes back.
+using Cp932Forms = QHash<char16_t, quint16>;
+
 struct Cp932Decoded {
     QString text;
+    Cp932Forms forms;
     // Offset of the first byte that is not valid code page 932, or -1 when all are.
     qsizetype badOffset = -1;
     bool ok() const { return badOffset < 0; }
@@ -42,11 +50,15 @@ struct Cp932Encoded {
 
 constexpr int kReportedUnencodable = 5;
 
-Cp932Encoded encodeCp932(QStringView text);
+// The JIS spellings of six characters (U+301C, U+2016, U+2212, U+00A2, U+00A3, U+00AC) are
+// written at the codes of the code page's spellings. forms, when given, are the codes written
+// for the characters it names.
+Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {});
 
-// True for bytes that are valid UTF-8 with at least one character beyond ASCII. Such bytes
-// often decode as code page 932 too, but only to nonsense: Shift_JIS text with Japanese in it
-// is practically never valid UTF-8.
-bool isNonAsciiUtf8(QByteArrayView bytes);
+// True for bytes that start with the UTF-8 byte-order mark, or are valid UTF-8 with a
+// character of three or more bytes. Such bytes may decode as code page 932 too, but only to
+// nonsense. Shift_JIS text is often valid UTF-8 of two-byte characters (half-width katakana
+// pairs), so those alone are no evidence.
+bool isClearlyUtf8(QByteArrayView bytes);
 
 }  // namespace ondrel

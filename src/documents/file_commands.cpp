@@ -48,6 +48,7 @@ QStringList FileCommands::fileFilters() {
 void FileCommands::newDocument() {
     m_textBox.setText(QString());
     m_fileName.clear();
+    m_forms.clear();
     InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
     m_setCaption(QStringLiteral("Ondrel [project]"));
 }
@@ -122,7 +123,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
                     "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
                     .arg(decoded.badOffset + 1)};
     }
-    if (isNonAsciiUtf8(bytes)) {
+    if (isClearlyUtf8(bytes)) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
         return {
@@ -135,6 +136,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
     m_textBox.setText(decoded.text, [&progress](qsizetype done, qsizetype total) {
         progress->setPercent(static_cast<int>(50 + 50 * done / total));
     });
+    m_forms = decoded.forms;
     return {};
 }
 
@@ -144,7 +146,7 @@ bool FileCommands::write(const QString& path) {
     {
         const std::unique_ptr<Progress> progress =
             m_dialogs.startProgress(QStringLiteral("保存しています…"));
-        encoded = encodeCp932(m_textBox.text());
+        encoded = encodeCp932(m_textBox.text(), m_forms);
         if (encoded.ok()) {
             // Every file ends with one CR LF after the document's text.
             written = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "documents/cp932.h"
 #include "documents/document_file.h"
 
 namespace ondrel {
@@ -49,6 +50,9 @@ private:
     Dialogs& m_dialogs;
     std::function<void(const QString&)> m_setCaption;
     QString m_fileName;
+    // The codes the document's file used for characters the code page holds twice; saving
+    // writes them so again.
+    Cp932Forms m_forms;
 };
 
 }  // namespace ondrel
