@@ -227,7 +227,8 @@ std::optional<FileOutcome> replaceByRename(const QByteArray& target, const struc
         return std::nullopt;
     }
     const qsizetype slash = target.lastIndexOf('/');
-    QByteArray name = target.left(slash + 1) + '.' + target.mid(slash + 1) + ".XXXXXX";
+    // Shortened so that the longest name still leaves room for the marks around it.
+    QByteArray name = target.left(slash + 1) + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
     Fd temp(::mkostemp(name.data(), O_CLOEXEC));
     if (!temp.valid()) {
         const int code = errno;
@@ -309,7 +310,7 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, int fd,
     const QString folder = backupFolder();
     QDir().mkpath(QFileInfo(folder).path());
     ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    const QByteArray base = path.mid(path.lastIndexOf('/') + 1);
+    const QByteArray base = path.mid(path.lastIndexOf('/') + 1).left(200);
     QByteArray backupName =
         QFile::encodeName(folder) + '/' + base + '.' +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
