@@ -19,12 +19,14 @@ struct FileRead {
     bool ok() const { return reason.isEmpty(); }
 };
 
+// Reads a regular file whole; refuses pipes, sockets and devices without waiting on them.
 FileRead readWholeFile(const QString& path);
 
-// Replaces the file at path with bytes so that a failure at any point leaves the old file
-// exactly as it was: the bytes go to a new file beside it, which replaces the old one only
-// once every byte is known to be written. A symbolic link is written through, and the file's
-// permissions are kept.
+// Replaces the regular file at path with bytes so that a failure at any point leaves the old
+// content: by a new file renamed over it when that keeps its owner, group, mode, attributes
+// and links, otherwise in place, with a backup in the user's state folder (XDG_STATE_HOME/
+// ondrel) until every byte is written. A symbolic link the system lets it follow is written
+// through.
 FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes);
 
 }  // namespace ondrel
