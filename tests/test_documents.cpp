@@ -5,12 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-#include <csignal>
-
-#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
+#include "file_size_limit.h"
 #include "fixture.h"
 #include "permissions_enforced.h"
 #include "test_main.h"
@@ -51,26 +48,6 @@ bool isYesNoQuestion(const ScriptedDialogs::Call& call, const QString& text, con
            call.defaultButton == MessageAnswer::Yes;
 }
 
-// Lowers the largest file this process may write, so a write past it fails as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved{};
-    void (*m_oldHandler)(int) = nullptr;
-};
-
 }  // namespace
 
 class DocumentsTest : public QObject {
@@ -85,9 +62,7 @@ private slots:
     void secondOpenFailureEndsCommand();
     void saveFailureKeepsEverything_data();
     void saveFailureKeepsEverything();
-    void readOnlyFolderWritesFileInPlace();
     void symlinkWrittenThrough();
-    void permissionsKept();
     void printQuestionAndPdfOutput();
     void printAnsweredNoPrintsNothing();
     void printFailureReported();
@@ -381,23 +356,6 @@ void DocumentsTest::saveFailureKeepsEverything() {
     QCOMPARE(left, QStringList{"current.cgi"});
 }
 
-void DocumentsTest::readOnlyFolderWritesFileInPlace() {
-    Fixture f;
-    QVERIFY(QDir(m_temp->path()).mkdir("ro"));
-    const QString file = path("ro/in.cgi");
-    openExisting(f, file, "old\r\n");
-    QVERIFY(QFile::setPermissions(path("ro"), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    f.choose("mnumesh");
-    {
-        PermissionsEnforced enforced;
-        f.choose("mnuupsave");
-    }
-    QFile::setPermissions(path("ro"),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QCOMPARE(f.dialogs.calls().size(), 0);
-    QCOMPARE(readBytes(file), QByteArray("#!/usr/mesh/bin/perlold\r\n\r\n"));
-}
-
 void DocumentsTest::symlinkWrittenThrough() {
     Fixture f;
     const QString real = path("real.cgi");
@@ -409,20 +367,6 @@ void DocumentsTest::symlinkWrittenThrough() {
     QVERIFY(QFileInfo(link).isSymLink());
     QCOMPARE(readBytes(real), QByteArray("#!/usr/local/bin/perl\r\n\r\n\r\n"));
     QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [") + link + "]");
-}
-
-void DocumentsTest::permissionsKept() {
-    Fixture f;
-    const QString file = path("run.cgi");
-    openExisting(f, file, "print 1;\r\n");
-    const auto executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                            QFileDevice::ExeOwner | QFileDevice::ReadGroup | QFileDevice::ExeGroup |
-                            QFileDevice::ReadOther | QFileDevice::ExeOther;
-    QVERIFY(QFile::setPermissions(file, executable));
-    f.choose("mnuupsave");
-    QCOMPARE(QFile::permissions(file) &
-                 ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser),
-             executable);
 }
 
 void DocumentsTest::printQuestionAndPdfOutput() {

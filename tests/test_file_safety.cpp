@@ -18,6 +18,7 @@
 #include "documents/document_file.h"
 #include "file_size_limit.h"
 #include "permissions_enforced.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -235,5 +236,5 @@ void FileSafetyTest::kernelLinkProtectionApplies() {
     QCOMPARE(readBytes(path("secret")), QByteArray("root only\n"));
 }
 
-QTEST_GUILESS_MAIN(FileSafetyTest)
+ONDREL_TEST_GUILESS_MAIN(FileSafetyTest)
 #include "test_file_safety.moc"
