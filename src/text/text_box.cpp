@@ -101,10 +101,16 @@ private:
     // Qt's own text widgets do; left pending, the editor would keep drawing it there and
     // carry it to the new caret with the next key.
     void commitComposition() {
+        // Input methods differ: IBus commits on commit(); fcitx5 ignores that and commits
+        // its shown text on reset(), which also ends the composition on its side. Either
+        // answers at once with a commit event, which empties m_preedit.
         QGuiApplication::inputMethod()->commit();
         if (!m_preedit.isEmpty()) {
-            // No input method took the request (none runs, or it ignores commits): the text
-            // it showed is committed as shown.
+            QGuiApplication::inputMethod()->reset();
+        }
+        if (!m_preedit.isEmpty()) {
+            // No input method took the request (none runs, or it dropped the text without
+            // a word): the text it showed is committed as shown.
             QInputMethodEvent commit;
             commit.setCommitString(m_preedit);
             QCoreApplication::sendEvent(m_editor, &commit);
