@@ -2,12 +2,17 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QAction>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QFileInfo>
+#include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 
 #include "app/menu_table.h"
 #include "app/program.h"
 #include "app/status_bar.h"
+#include "app/text_context_menu.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
 #include "editing/appearance.h"
@@ -26,6 +31,19 @@ namespace {
 
 constexpr int kClientWidth = 489;   // 7335 twips
 constexpr int kClientHeight = 413;  // 6195 twips
+
+// The first local file among the dropped URLs; empty when there is none (text, a web link).
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return QString();
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return QString();
+}
 
 }  // namespace
 
@@ -49,6 +67,12 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
     m_statusBar->hide();
+    // The text area's own English right-click menu and its taking in of dropped files as text
+    // give way to the window's: the viewport gets mouse menus and drops, the editor the
+    // keyboard's menu key.
+    m_textBox.widget()->installEventFilter(this);
+    m_textBox.widget()->viewport()->installEventFilter(this);
+    setAcceptDrops(true);
 
     m_actions = buildMenuBar(menuBar());
     m_actions.value(QStringLiteral("mnustatus"))->setCheckable(true);
@@ -68,6 +92,10 @@ MainWindow::~MainWindow() = default;
 void MainWindow::load() {
     m_program.unloadSplash();
     m_files->newDocument();
+}
+
+void MainWindow::openFile(const QString& path) {
+    m_files->openFile(QFileInfo(path).absoluteFilePath());
 }
 
 std::vector<MainWindow::Route> MainWindow::makeRoutes() {
@@ -113,7 +141,54 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_client && event->type() == QEvent::Resize) {
         layoutTextArea();
     }
+    const bool textArea =
+        watched == m_textBox.widget() || watched == m_textBox.widget()->viewport();
+    if (textArea && event->type() == QEvent::ContextMenu) {
+        showTextContextMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    if (textArea && takeFileDrop(event)) {
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    takeFileDrop(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+    takeFileDrop(event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    takeFileDrop(event);
+}
+
+bool MainWindow::takeFileDrop(QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+        return false;
+    }
+    auto* drop = static_cast<QDropEvent*>(event);
+    const QString path = droppedFile(drop->mimeData());
+    if (path.isEmpty()) {
+        return false;
+    }
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
+        // Opened once the drop is over, so the file manager is not kept waiting by a message.
+        QMetaObject::invokeMethod(
+            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+    }
+    return true;
+}
+
+void MainWindow::showTextContextMenu(const QPoint& globalPos) {
+    QMenu* menu = makeTextContextMenu(
+        m_textBox, [this](const QString& name) { return m_actions.value(name); }, this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(globalPos);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

@@ -34,6 +34,9 @@ public:
 
     // Load of Form1: unloads the splash and starts the fresh document.
     void load();
+    // Opens the file at path (made absolute) as Open does once its dialog has chosen it; for a
+    // file named on the command line or dropped on the window.
+    void openFile(const QString& path);
 
     TextBox& textBox() { return m_textBox; }
     StatusBar* statusBarPanels() const { return m_statusBar; }
@@ -48,9 +51,16 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void layoutTextArea();
+    void showTextContextMenu(const QPoint& globalPos);
+    // True when event is a drag or drop of a local file, which it then accepts (and opens on
+    // the drop); other drags are left to whoever gets them.
+    bool takeFileDrop(QEvent* event);
     void toggleStatusBar();
     void exitProgram();
     std::vector<Route> makeRoutes();

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <utility>
+
 #include "app/main_window.h"
 #include "info/about_box.h"
 #include "info/splash_window.h"
@@ -50,7 +52,8 @@ AboutBox* Program::frmAbout() const {
     return m_about;
 }
 
-void Program::start() {
+void Program::start(const QString& fileToOpen) {
+    m_fileToOpen = fileToOpen;
     m_splash = new SplashWindow();
     QObject::connect(m_splash, &SplashWindow::pressed, m_splash, [this] {
         m_splash->hide();
@@ -71,6 +74,10 @@ MainWindow& Program::showForm1() {
     m_form1->show();
     m_form1->raise();
     m_form1->activateWindow();
+    if (!m_fileToOpen.isEmpty()) {
+        // Once, over the fresh document and its window, as if chosen in the Open dialog.
+        m_form1->openFile(std::exchange(m_fileToOpen, QString()));
+    }
     return *m_form1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QString>
 
 namespace ondrel {
 
@@ -25,8 +26,8 @@ public:
     Program& operator=(const Program&) = delete;
 
     // Brings the program up the way a user starts it: the splash first, which hands over to
-    // the main window.
-    void start();
+    // the main window. A fileToOpen is then opened in the fresh document as Open would.
+    void start(const QString& fileToOpen = QString());
 
     // Each window, or null while it is not loaded.
     MainWindow* form1() const;
@@ -49,6 +50,7 @@ private:
     QPointer<MainWindow> m_form1;
     QPointer<SplashWindow> m_splash;
     QPointer<AboutBox> m_about;
+    QString m_fileToOpen;
 };
 
 }  // namespace ondrel

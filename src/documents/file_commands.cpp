@@ -63,12 +63,19 @@ void FileCommands::open() {
         if (path.isEmpty() || path == kProject) {
             return;
         }
-        if (load(path)) {
-            m_fileName = path;
-            setCaptionFor(path);
+        if (openFile(path)) {
             return;
         }
     }
+}
+
+bool FileCommands::openFile(const QString& path) {
+    if (!load(path)) {
+        return false;
+    }
+    m_fileName = path;
+    setCaptionFor(path);
+    return true;
 }
 
 void FileCommands::save() {

@@ -30,6 +30,9 @@ public:
     void open();
     void save();
     void saveAs();
+    // Opens path as Open does once its dialog has chosen it; a failure is shown and changes
+    // nothing. True when the document is now that file.
+    bool openFile(const QString& path);
 
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();

@@ -8,6 +8,8 @@
 #include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
+#include <QInputMethod>
+#include <QInputMethodEvent>
 
 namespace ondrel {
 
@@ -32,13 +34,19 @@ qsizetype chunkEnd(QStringView text, qsizetype from) {
     return end;
 }
 
+// Whether a screen reader listens: as Qt says at start, then as its activation news says.
+bool& screenReaderActive() {
+    static bool active = QAccessible::isActive();
+    return active;
+}
+
 // QScintilla's own accessibility object turns every caret move and every edit into a count
 // of characters from the start of the document, so typing at the end of a large document
 // slows down with its size even when no screen reader listens. While none is active, the
 // text area gets Qt's plain widget interface instead, and the edit notifications that feed
 // QScintilla's object are switched off (nothing else here uses them).
 QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
-    if (!QAccessible::isActive() && object != nullptr &&
+    if (!screenReaderActive() && object != nullptr &&
         object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
         return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
     }
@@ -46,10 +54,72 @@ QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) 
 }
 
 long editNotifications() {
-    return QAccessible::isActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0;
+    return screenReaderActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0;
 }
 
 }  // namespace
+
+class TextBox::Watcher : public QObject, public QAccessible::ActivationObserver {
+public:
+    explicit Watcher(QsciScintilla* editor) : m_editor(editor) {
+        m_editor->installEventFilter(this);
+        m_editor->viewport()->installEventFilter(this);
+        QAccessible::installActivationObserver(this);
+    }
+    ~Watcher() override { QAccessible::removeActivationObserver(this); }
+    Watcher(const Watcher&) = delete;
+    Watcher& operator=(const Watcher&) = delete;
+
+    // A screen reader started (or stopped) after the text area was made: the interface Qt
+    // keeps for it was chosen for the other state, so it is dropped and the factories are
+    // asked again on the next query.
+    void accessibilityActiveChanged(bool active) override {
+        screenReaderActive() = active;
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                                static_cast<unsigned long>(editNotifications()));
+        QAccessibleInterface* cached = QAccessible::queryAccessibleInterface(m_editor);
+        if (cached != nullptr && (cached->textInterface() != nullptr) != active) {
+            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cached));
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_editor && event->type() == QEvent::InputMethod) {
+            // The editor shows a preedit only when the event commits nothing.
+            const auto* input = static_cast<QInputMethodEvent*>(event);
+            m_preedit = input->commitString().isEmpty() ? input->preeditString() : QString();
+        } else if (watched == m_editor->viewport() && event->type() == QEvent::MouseButtonPress &&
+                   !m_preedit.isEmpty()) {
+            commitComposition();
+        }
+        return false;
+    }
+
+private:
+    // The composition is committed where it was typed before a click moves the caret, as
+    // Qt's own text widgets do; left pending, the editor would keep drawing it there and
+    // carry it to the new caret with the next key.
+    void commitComposition() {
+        // Input methods differ: IBus commits on commit(); fcitx5 ignores that and commits
+        // its shown text on reset(), which also ends the composition on its side. Either
+        // answers at once with a commit event, which empties m_preedit.
+        QGuiApplication::inputMethod()->commit();
+        if (!m_preedit.isEmpty()) {
+            QGuiApplication::inputMethod()->reset();
+        }
+        if (!m_preedit.isEmpty()) {
+            // No input method took the request (none runs, or it dropped the text without
+            // a word): the text it showed is committed as shown.
+            QInputMethodEvent commit;
+            commit.setCommitString(m_preedit);
+            QCoreApplication::sendEvent(m_editor, &commit);
+        }
+    }
+
+    QsciScintilla* m_editor;
+    QString m_preedit;
+};
 
 TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     static const bool factoryInstalled = [] {
@@ -81,6 +151,7 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
     m_editor->setFocusPolicy(Qt::StrongFocus);
+    m_watcher = std::make_unique<Watcher>(m_editor);
 
     QFont font = QApplication::font();
     font.setPointSize(9);
@@ -99,6 +170,8 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     }
 }
 
+TextBox::~TextBox() = default;
+
 QString TextBox::text() const {
     const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
     const auto* bytes = static_cast<const char*>(
@@ -110,7 +183,6 @@ void TextBox::setText(const QString& text,
                       const std::function<void(qsizetype done, qsizetype total)>& progress) {
     // Without undo collection and modification events a large text loads in one pass;
     // with them every chunk would be recorded and announced.
-    const long eventMask = m_editor->SendScintilla(QsciScintillaBase::SCI_GETMODEVENTMASK);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK, 0UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_CLEARALL);
@@ -126,8 +198,10 @@ void TextBox::setText(const QString& text,
             progress(from, text.size());
         }
     }
+    // Taken afresh: a screen reader may have come or gone while the progress window let
+    // events through.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(eventMask));
+                            static_cast<unsigned long>(editNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);

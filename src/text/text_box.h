@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QsciScintilla;
 class QWidget;
@@ -17,6 +18,9 @@ namespace ondrel {
 class TextBox {
 public:
     explicit TextBox(QWidget* parent);
+    ~TextBox();
+    TextBox(const TextBox&) = delete;
+    TextBox& operator=(const TextBox&) = delete;
 
     QsciScintilla* widget() const { return m_editor; }
 
@@ -66,7 +70,11 @@ private:
     long bytePosition(int utf16Offset) const;
     int utf16Offset(long bytePosition) const;
 
+    // Follows the input method's composition and the screen reader's coming and going.
+    class Watcher;
+
     QsciScintilla* m_editor;
+    std::unique_ptr<Watcher> m_watcher;
 };
 
 }  // namespace ondrel

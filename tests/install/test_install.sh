@@ -24,7 +24,7 @@ done
 [ "$(find "$prefix/bin" -type f | wc -l)" -eq 1 ] || fail "more than the program went to bin/"
 
 desktop="$prefix/share/applications/ondrel.desktop"
-grep -qx "Exec=ondrel" "$desktop" || fail "Exec is not ondrel"
+grep -qx "Exec=ondrel %f" "$desktop" || fail "Exec does not pass the file to ondrel"
 grep -qx "Path=$prefix/share/ondrel" "$desktop" || fail "Path is not the installed share folder"
 grep -qx "Categories=Development;TextEditor;" "$desktop" || fail "wrong categories"
 grep -q "^Comment\[ja\]=" "$desktop" || fail "no Japanese comment"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace ondrel {
+
+class TextBox;
+
+// The text area's right-click menu, in Japanese: undo, cut, copy, paste and delete act through
+// the Edit menu's items of the same names (menuItem gives an item by object name), select all
+// selects the whole text, and each entry is enabled only when it can act. The caller owns the
+// returned menu.
+QMenu* makeTextContextMenu(TextBox& textBox,
+                           const std::function<QAction*(const QString&)>& menuItem,
+                           QWidget* parent);
+
+}  // namespace ondrel

@@ -1,0 +1,211 @@
+#include <Qsci/qsciscintilla.h>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QInputMethodEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "app/standard_texts.h"
+#include "documents/document_file.h"
+#include "documents/file_commands.h"
+#include "fixture.h"
+#include "info/splash_window.h"
+#include "platform/qt_dialogs.h"
+#include "test_main.h"
+
+using namespace ondrel;
+using Sci = QsciScintillaBase;
+
+// a.cgi holds "abc" and 日本 in code page 932.
+const QString kOpened = QStringLiteral("abc日本\r\n");
+const QString kFresh = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+private slots:
+    void textMenu_data() {
+        QTest::addColumn<QString>("textClipboard");  // the document | the clipboard's text
+        QTest::addColumn<bool>("edited");            // "0" typed before it, then " two" selected
+        QTest::addColumn<QString>("enabled");        // undo, cut, copy, paste, delete, select all
+        QTest::addColumn<int>("chosen");             // separators counted
+        QTest::addColumn<QString>("after");          // text | selection | clipboard
+        QTest::newRow("nothing to do") << "|" << false << "000000" << 7 << "||";
+        QTest::newRow("caret only") << "ab|x" << false << "000101" << 4 << "xab||x";
+        QTest::newRow("undo") << "one two|X" << true << "111111" << 0 << "one two||X";
+        QTest::newRow("cut") << "one two|X" << true << "111111" << 2 << "0one|| two";
+        QTest::newRow("copy") << "one two|X" << true << "111111" << 3 << "0one two| two| two";
+        QTest::newRow("paste") << "one two|X" << true << "111111" << 4 << "0oneX||X";
+        QTest::newRow("delete") << "one two|X" << true << "111111" << 5 << "0one||X";
+        QTest::newRow("all") << "one two|X" << true << "111111" << 7 << "0one two|0one two|X";
+    }
+    void textMenu() {
+        QFETCH(QString, textClipboard);
+        QFETCH(bool, edited);
+        QFETCH(int, chosen);
+        Fixture f;
+        f.setDocument(textClipboard.section(u'|', 0, 0), 0, 0);
+        if (edited) {
+            f.text().replaceSelection(QStringLiteral("0"));
+            f.text().select(4, 8);
+        }
+        QGuiApplication::clipboard()->setText(textClipboard.section(u'|', 1));
+        QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+        QApplication::sendEvent(f.text().widget()->viewport(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        QStringList captions;
+        QString state;
+        for (QAction* action : menu->actions()) {
+            captions << action->text();
+            state += action->isSeparator() ? QString() : QString::number(action->isEnabled());
+        }
+        QCOMPARE(captions.join(u' '),
+                 "元に戻す(&U)  切り取り(&T) コピー(&C) 貼り付け(&P) 削除(&D)  すべて選択(&A)");
+        QTEST(state, "enabled");
+        menu->actions().at(chosen)->trigger();
+        menu->close();
+        const QString after = f.text().text() + '|' + f.text().selectedText() + '|';
+        QTEST(after + QGuiApplication::clipboard()->text(), "after");
+    }
+
+    // Steps: p:… preedit, c:… commit, k:… keys, click (end of line 1), s:N select to N, u Undo.
+    void composition_data() {
+        QTest::addColumn<QString>("before");  // "|" marks the caret
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("after");
+        const auto row = [](const char* name, const char* before, const char* steps,
+                            const char* after) {
+            QTest::newRow(name) << QString::fromUtf8(before) << QString::fromUtf8(steps)
+                                << QString::fromUtf8(after);
+        };
+        row("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
+        row("preedit cancelled", "0|123", "p:か p: click k:x", "0123x|");
+        row("preedit, commit", "a|b", "p:か p:かん c:漢", "a漢|b");
+        row("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
+        row("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
+        row("typing", "a|b", "k:xy", "axy|b");
+    }
+    void composition() {
+        QFETCH(QString, before);
+        QFETCH(QString, steps);
+        Fixture f;
+        QsciScintilla* editor = f.text().widget();
+        const int caret = static_cast<int>(before.indexOf(u'|'));
+        f.setDocument(before.remove(u'|'), caret, caret);
+        for (const QString& step : steps.split(u' ')) {
+            const QString arg = step.section(u':', 1);
+            if (step.startsWith(u"p:") || step.startsWith(u"c:")) {
+                QInputMethodEvent event(step[0] == u'p' ? arg : QString(), {});
+                event.setCommitString(step[0] == u'c' ? arg : QString());
+                QApplication::sendEvent(editor, &event);
+            } else if (step.startsWith(u"k:")) {
+                QTest::keyClicks(editor, arg);
+            } else if (step == u"click") {
+                QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
+                                  {editor->viewport()->width() - 4, 4});
+            } else if (step.startsWith(u"s:")) {
+                f.text().select(caret, arg.toInt());
+            } else if (step == u"u") {
+                f.choose("mnuUndo");
+            }
+        }
+        QTEST(f.text().text().insert(f.text().caretPosition(), u'|'), "after");
+    }
+
+    void screenReaderGetsTextInterface() {
+        Fixture f;
+        QsciScintilla* editor = f.text().widget();
+        const auto mask = [editor] { return editor->SendScintilla(Sci::SCI_GETMODEVENTMASK); };
+        const auto text = [editor] {
+            return QAccessible::queryAccessibleInterface(editor)->textInterface();
+        };
+        QVERIFY(text() == nullptr);
+        QCOMPARE(mask(), 0);
+        QAccessible::setActive(true);  // a screen reader starts
+        QVERIFY(text() != nullptr);
+        QCOMPARE(mask(), long(Sci::SC_MODEVENTMASKALL));
+        QAccessible::setActive(false);
+        QVERIFY(text() == nullptr);
+        QCOMPARE(mask(), 0);
+    }
+
+    void opensFile_data() {
+        QTest::addColumn<QString>("how");  // named on the command line, or dropped on a widget
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");  // the document afterwards
+        for (const QString how : {"argument", "Text1", "Form1"}) {
+            QTest::addRow("%s, file", qPrintable(how)) << how << "a.cgi" << kOpened;
+            QTest::addRow("%s, cannot be opened", qPrintable(how)) << how << "no.pl" << kFresh;
+        }
+        QTest::newRow("relative argument") << "relative" << QStringLiteral("a.cgi") << kOpened;
+        QTest::newRow("text dropped on Text1") << "Text1" << QString() << "dropped " + kFresh;
+    }
+    void opensFile() {
+        QFETCH(QString, how);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QVERIFY(writeWholeFile(dir.filePath("a.cgi"), "abc\x93\xfa\x96\x7b\r\n").ok());
+        QuietOffscreen quiet;
+        ScriptedDialogs dialogs;
+        FakeRegistry registry;
+        Program program(dialogs, registry);
+        MainWindow* window = nullptr;
+        if (how == u"argument" || how == u"relative") {
+            program.start(how == u"relative" ? QDir::current().relativeFilePath(path) : path);
+            QVERIFY(program.form1() == nullptr);  // the splash comes first, as always
+            QTest::mouseClick(program.frmSplash(), Qt::LeftButton, {}, QPoint(4, 4));
+            window = program.form1();
+        } else {
+            window = &program.showForm1();
+            QMimeData data;
+            if (!name.isEmpty()) {
+                data.setUrls({QUrl::fromLocalFile(path)});
+            }
+            data.setText(QStringLiteral("dropped "));  // file managers offer the path as text too
+            QWidget* target = how == u"Form1" ? window : window->textBox().widget()->viewport();
+            QDragEnterEvent enter({3, 3}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDragMoveEvent move({3, 3}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            QDropEvent dropped({3, 3}, Qt::CopyAction, &data, Qt::LeftButton, {});
+            for (QEvent* event : std::initializer_list<QEvent*>{&enter, &move, &dropped}) {
+                QApplication::sendEvent(target, event);
+            }
+            QCoreApplication::processEvents();
+        }
+        const bool opens = name == u"a.cgi";
+        QTEST(window->textBox().text(), "text");
+        QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + path + "]" : "Ondrel [project]");
+        QCOMPARE(window->files().fileName(), opens ? path : QString());
+        QCOMPARE(dialogs.calls().size(), name == u"no.pl" ? 1 : 0);  // Open's own message
+        QVERIFY(name != u"no.pl" ||
+                dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
+    }
+
+    void exitQuestionInJapanese() {
+        if (!loadJapaneseStandardTexts(*QCoreApplication::instance())) {
+            QSKIP("qtbase_ja.qm (Debian qt6-translations-l10n) is not installed");
+        }
+        QuietOffscreen quiet;
+        QtDialogs dialogs;
+        QStringList seen;
+        QTimer::singleShot(0, [&seen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box != nullptr);
+            seen << box->windowTitle() << box->text() << box->button(QMessageBox::Yes)->text()
+                 << box->button(QMessageBox::No)->text();
+            box->button(QMessageBox::No)->click();
+        });
+        QVERIFY(!confirmExit(dialogs));
+        QCOMPARE(seen, QStringList({"終了", "Ondrel を終了しますか？", "はい(&Y)", "いいえ(&N)"}));
+    }
+};
+
+ONDREL_TEST_MAIN(DesktopTest)
+#include "test_desktop.moc"
