@@ -2,6 +2,8 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QEvent>
 #include <QMenuBar>
 
@@ -56,7 +58,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     for (const Route& route : m_routes) {
         QAction* action = m_actions.value(route.first);
         Q_ASSERT(action != nullptr);
-        connect(action, &QAction::triggered, this, route.second);
+        connect(action, &QAction::triggered, this,
+                [this, command = route.second] { runCommand(command); });
     }
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -109,7 +112,61 @@ std::vector<MainWindow::Route> MainWindow::makeRoutes() {
     return routes;
 }
 
+void MainWindow::runCommand(const std::function<void()>& command) {
+    if (m_busy) {
+        return;
+    }
+    // The application-wide filter sees every event before its target does, including those
+    // that a nested event loop delivers while the command is still running.
+    m_busy = true;
+    qApp->installEventFilter(this);
+    command();
+    qApp->removeEventFilter(this);
+    m_busy = false;
+    if (m_closeDeferred) {
+        m_closeDeferred = false;
+        close();
+    }
+}
+
+bool MainWindow::isInputForThisWindow(QObject* watched, QEvent* event) const {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+            break;
+        default:
+            return false;
+    }
+    // Dialogs shown by the command are windows of their own and keep their input.
+    if (watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        return widget == this || isAncestorOf(widget);
+    }
+    // A menu item's shortcut is delivered to its action.
+    auto* action = qobject_cast<QAction*>(watched);
+    return action != nullptr && m_actions.value(action->objectName()) == action;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (m_busy && isInputForThisWindow(watched, event)) {
+        return true;
+    }
     if (watched == m_client && event->type() == QEvent::Resize) {
         layoutTextArea();
     }
@@ -121,6 +178,16 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         layoutTextArea();
     }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing destroys the window, and with it the document a command is still working on.
+    if (m_busy) {
+        m_closeDeferred = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::layoutTextArea() {
