@@ -1,5 +1,6 @@
 #include <Qsci/qsciscintilla.h>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QProgressDialog>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include "documents/file_commands.h"
 #include "fixture.h"
 #include "platform/qt_dialogs.h"
+#include "text/insert_at_caret.h"
 
 using namespace ondrel;
 
@@ -31,6 +33,12 @@ class LongOperationsTest : public QObject {
 private slots:
     void progressWindowCannotBeDismissed();
     void nothingReachesWindowWhileOpening();
+    void cleanup() { TextBox::setMaxUtf8Length(m_defaultLimit); }
+    void sizeLimitAtEveryEntry_data();
+    void sizeLimitAtEveryEntry();
+
+private:
+    const qsizetype m_defaultLimit = TextBox::maxUtf8Length();
 };
 
 void LongOperationsTest::progressWindowCannotBeDismissed() {
@@ -89,6 +97,92 @@ void LongOperationsTest::nothingReachesWindowWhileOpening() {
     // The close asked for during the load happens once the load is over, saving nothing.
     QVERIFY(!f.window.isVisible());
     QCOMPARE(readBytes(newPath), newBytes);
+}
+
+void LongOperationsTest::sizeLimitAtEveryEntry_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("beyond");  // bytes by which the result would pass the limit
+    for (const char* entry : {"open", "paste", "replace", "template", "snippet", "assignment",
+                              "date", "typing", "own paste key"}) {
+        QTest::addRow("%s at the limit", entry) << entry << 0;
+        QTest::addRow("%s past it", entry) << entry << 1;
+    }
+}
+
+void LongOperationsTest::sizeLimitAtEveryEntry() {
+    QFETCH(QString, entry);
+    QFETCH(int, beyond);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
+    writeBytes(path,
+               "\x93\xfa\x96\x7b\x8c\xea"
+               "abc\r\n");  // 日本語abc in code page 932
+    QGuiApplication::clipboard()->setText(QStringLiteral("日本語\r\n"));
+    Fixture f;
+    // A document with an undo history and the second X selected (the caret before it for keys
+    // the text area handles itself, which would delete the selection first).
+    const int selectionEnd = entry == "typing" || entry == "own paste key" ? 3 : 4;
+    const auto prepare = [&] {
+        f.setDocument(QStringLiteral("aXbXc\r\n"), 1, 2);
+        InsertAtCaret(f.text(), QStringLiteral("Y"));
+        f.text().select(3, selectionEnd);
+    };
+    const auto run = [&] {
+        f.dialogs.clear();
+        if (entry == "open") {
+            f.dialogs.pushText(path);
+            f.dialogs.push(ScriptedDialogs::cancel());
+        } else if (entry == "replace") {
+            f.dialogs.pushText(QStringLiteral("X"));
+            f.dialogs.pushText(QStringLiteral("本😀"));
+        } else if (entry == "assignment") {
+            f.dialogs.pushText(QStringLiteral("$名前"));
+            f.dialogs.pushText(QStringLiteral("値"));
+        }
+        const QHash<QString, const char*> items = {
+            {"open", "mnuOpen"},    {"paste", "mnuPaste"},      {"replace", "mnuokikae"},
+            {"template", "mnubbs"}, {"snippet", "mnufile_get"}, {"assignment", "mnuone"},
+            {"date", "mnutimedate"}};
+        if (entry == "typing") {
+            QTest::keyClick(f.text().widget(), Qt::Key_Z);
+        } else if (entry == "own paste key") {
+            QTest::keyClick(f.text().widget(), Qt::Key_Insert, Qt::ShiftModifier);
+        } else {
+            f.choose(items.value(entry));
+        }
+        QCoreApplication::processEvents();
+    };
+    prepare();
+    run();
+    const qsizetype limit = f.text().text().toUtf8().size() - beyond;
+    TextBox::setMaxUtf8Length(limit);
+    prepare();
+    const QString before = f.text().text();
+    run();
+    QList<ScriptedDialogs::Call> messages;
+    for (const ScriptedDialogs::Call& call : f.dialogs.calls()) {
+        if (call.kind == QLatin1String("message")) {
+            messages.append(call);
+        }
+    }
+    if (beyond == 0) {
+        QCOMPARE(f.text().text().toUtf8().size(), limit);
+        QCOMPARE(messages.size(), 0);
+        QVERIFY(entry != "replace" ||
+                f.dialogs.progressLabels.contains(QStringLiteral("置換しています…")));
+        return;
+    }
+    QCOMPARE(f.text().text(), before);
+    QCOMPARE(f.text().selectionStart(), 3);
+    QCOMPARE(f.text().selectionEnd(), selectionEnd);
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, QStringLiteral("エラー！"));
+    QVERIFY2(messages[0].text.contains(QString::number(limit)), qPrintable(messages[0].text));
+    f.text().undo();
+    if (selectionEnd == 3) {
+        f.text().undo();  // the text area records the insertion it turned away as an empty step
+    }
+    QCOMPARE(f.text().text(), QStringLiteral("aXbXc\r\n"));
 }
 
 QTEST_MAIN(LongOperationsTest)

@@ -21,6 +21,7 @@
 #include "snippets/fixed_snippets.h"
 #include "snippets/templates.h"
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 
 namespace ondrel {
 
@@ -40,7 +41,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_files(std::make_unique<FileCommands>(
           m_textBox, dialogs, [this](const QString& caption) { setWindowTitle(caption); })),
       m_printing(std::make_unique<Printing>(m_textBox, dialogs)),
-      m_edit(std::make_unique<EditCommands>(m_textBox)),
+      m_edit(std::make_unique<EditCommands>(m_textBox, dialogs)),
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
       m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
@@ -50,6 +51,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     setAttribute(Qt::WA_DeleteOnClose);
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
+    m_textBox.setOnRefused([this] { refuseTooLarge(m_dialogs); });
     m_statusBar->hide();
 
     m_actions = buildMenuBar(menuBar());
@@ -101,12 +103,16 @@ std::vector<MainWindow::Route> MainWindow::makeRoutes() {
     };
     for (const FixedSnippet& snippet : kFixedSnippets) {
         const QString text = QString::fromUtf8(snippet.text);
-        routes.push_back({snippet.itemName, [this, text] { InsertAtCaret(m_textBox, text); }});
+        routes.push_back({snippet.itemName, [this, text] {
+                              if (insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
+                                  InsertAtCaret(m_textBox, text);
+                              }
+                          }});
     }
     for (const std::vector<Template>* table : {&kRoutineTemplates, &kSettingsBlocks}) {
         for (const Template& entry : *table) {
             routes.push_back(
-                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, entry); }});
+                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, m_dialogs, entry); }});
         }
     }
     return routes;

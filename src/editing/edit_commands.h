@@ -5,12 +5,14 @@ class QString;
 
 namespace ondrel {
 
+class Dialogs;
 class TextBox;
 
-// The Edit menu's commands on the text box's selection and the plain-text clipboard.
+// The Edit menu's commands on the text box's selection and the plain-text clipboard. Paste and
+// the date stamp refuse, with a message, to grow the document past the text area's limit.
 class EditCommands {
 public:
-    explicit EditCommands(TextBox& textBox);
+    EditCommands(TextBox& textBox, Dialogs& dialogs);
 
     void undo();
     // Cut and Copy put the selection on the clipboard even when it is empty.
@@ -26,7 +28,10 @@ public:
     static QString dateTimeStamp(const QDateTime& moment);
 
 private:
+    void insertIfFits(const QString& text);
+
     TextBox& m_textBox;
+    Dialogs& m_dialogs;
 };
 
 }  // namespace ondrel
