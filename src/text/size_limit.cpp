@@ -14,9 +14,9 @@ void Utf8Length::add(QStringView piece, qsizetype pieceBytes) {
         return;
     }
     m_bytes += pieceBytes;
-    // Each half was counted alone as three bytes; joined they are one character of four.
+    // Each half was counted alone as one "?"; joined they are one character of four bytes.
     if (m_endsInHighSurrogate && piece.front().isLowSurrogate()) {
-        m_bytes -= 2;
+        m_bytes += 2;
     }
     m_endsInHighSurrogate = piece.back().isHighSurrogate();
 }
@@ -33,6 +33,8 @@ qsizetype utf8Length(QStringView text) {
         } else if (QChar::isHighSurrogate(unit) && i + 1 < size && text[i + 1].isLowSurrogate()) {
             bytes += 4;
             ++i;
+        } else if (QChar::isSurrogate(unit)) {
+            bytes += 1;  // written as "?"
         } else {
             bytes += 3;
         }

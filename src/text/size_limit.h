@@ -9,8 +9,8 @@ class Dialogs;
 class TextBox;
 
 // Adds up how many bytes of UTF-8 the text area holds for a text given in pieces, as if the
-// pieces were joined: a lone surrogate counts as the three bytes of U+FFFD, and a high and a
-// low surrogate meeting across pieces as one four-byte character.
+// pieces were joined: a lone surrogate counts as the "?" that Qt writes for it, and a high and
+// a low surrogate meeting across pieces as one four-byte character.
 class Utf8Length {
 public:
     void add(QStringView piece);
