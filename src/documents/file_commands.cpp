@@ -131,7 +131,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
                            "として開くと文字化けするため、開きませんでした。")};
     }
     // Checked before the document is touched: a text past the limit would break the text area.
-    if (utf8Length(decoded.text) > TextBox::maxUtf8Length()) {
+    if (!fitsAsDocument(decoded.text)) {
         return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
     }
     // The file's bytes are not needed any more; freeing them first keeps the peak memory of

@@ -42,6 +42,17 @@ qsizetype utf8Length(QStringView text) {
     return bytes;
 }
 
+bool fitsAsDocument(QStringView text) {
+    // Every UTF-16 unit takes one to three bytes (a surrogate pair four for its two units).
+    if (text.size() > TextBox::maxUtf8Length()) {
+        return false;
+    }
+    if (text.size() <= TextBox::maxUtf8Length() / 3) {
+        return true;
+    }
+    return utf8Length(text) <= TextBox::maxUtf8Length();
+}
+
 QString sizeLimitText() {
     return QStringLiteral("扱える文書の大きさは UTF-8 で %1 バイトまでです。")
         .arg(TextBox::maxUtf8Length());

@@ -26,6 +26,10 @@ private:
 // The UTF-8 length of one text as the text area holds it.
 qsizetype utf8Length(QStringView text);
 
+// Whether text fits the text area as a whole document. A text whose number of characters
+// already settles it is not read.
+bool fitsAsDocument(QStringView text);
+
 // One sentence naming the largest document the text area takes.
 QString sizeLimitText();
 
