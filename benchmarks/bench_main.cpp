@@ -186,7 +186,7 @@ void InsertBlock(benchmark::State& state) {
         f.text().widget()->viewport()->repaint();
         QCoreApplication::processEvents();
         state.ResumeTiming();
-        insertTemplate(f.text(), bbs);
+        insertTemplate(f.text(), f.dialogs, bbs);
         f.text().widget()->viewport()->repaint();
     }
 }

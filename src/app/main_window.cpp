@@ -2,6 +2,8 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QEvent>
 #include <QFileInfo>
@@ -24,6 +26,7 @@
 #include "snippets/fixed_snippets.h"
 #include "snippets/templates.h"
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 
 namespace ondrel {
 
@@ -56,7 +59,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_files(std::make_unique<FileCommands>(
           m_textBox, dialogs, [this](const QString& caption) { setWindowTitle(caption); })),
       m_printing(std::make_unique<Printing>(m_textBox, dialogs)),
-      m_edit(std::make_unique<EditCommands>(m_textBox)),
+      m_edit(std::make_unique<EditCommands>(m_textBox, dialogs)),
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
       m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
@@ -66,6 +69,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     setAttribute(Qt::WA_DeleteOnClose);
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
+    m_textBox.setOnRefused([this] { refuseTooLarge(m_dialogs); });
     m_statusBar->hide();
     // The text area's own English right-click menu and its taking in of dropped files as text
     // give way to the window's: the viewport gets mouse menus and drops, the editor the
@@ -80,7 +84,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     for (const Route& route : m_routes) {
         QAction* action = m_actions.value(route.first);
         Q_ASSERT(action != nullptr);
-        connect(action, &QAction::triggered, this, route.second);
+        connect(action, &QAction::triggered, this,
+                [this, command = route.second] { runCommand(command); });
     }
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -95,7 +100,9 @@ void MainWindow::load() {
 }
 
 void MainWindow::openFile(const QString& path) {
-    m_files->openFile(QFileInfo(path).absoluteFilePath());
+    // Through the same guard as the menu's commands: a queued drop must not start while
+    // another command runs.
+    runCommand([this, path] { m_files->openFile(QFileInfo(path).absoluteFilePath()); });
 }
 
 std::vector<MainWindow::Route> MainWindow::makeRoutes() {
@@ -126,18 +133,76 @@ std::vector<MainWindow::Route> MainWindow::makeRoutes() {
     };
     for (const FixedSnippet& snippet : kFixedSnippets) {
         const QString text = QString::fromUtf8(snippet.text);
-        routes.push_back({snippet.itemName, [this, text] { InsertAtCaret(m_textBox, text); }});
+        routes.push_back({snippet.itemName, [this, text] {
+                              if (insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
+                                  InsertAtCaret(m_textBox, text);
+                              }
+                          }});
     }
     for (const std::vector<Template>* table : {&kRoutineTemplates, &kSettingsBlocks}) {
         for (const Template& entry : *table) {
             routes.push_back(
-                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, entry); }});
+                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, m_dialogs, entry); }});
         }
     }
     return routes;
 }
 
+void MainWindow::runCommand(const std::function<void()>& command) {
+    if (m_busy) {
+        return;
+    }
+    // The application-wide filter sees every event before its target does, including those
+    // that a nested event loop delivers while the command is still running.
+    m_busy = true;
+    qApp->installEventFilter(this);
+    command();
+    qApp->removeEventFilter(this);
+    m_busy = false;
+    if (m_closeDeferred) {
+        m_closeDeferred = false;
+        close();
+    }
+}
+
+bool MainWindow::isInputForThisWindow(QObject* watched, QEvent* event) const {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+            break;
+        default:
+            return false;
+    }
+    // Dialogs shown by the command are windows of their own and keep their input.
+    if (watched->isWidgetType()) {
+        auto* widget = static_cast<QWidget*>(watched);
+        return widget == this || isAncestorOf(widget);
+    }
+    // A menu item's shortcut is delivered to its action.
+    auto* action = qobject_cast<QAction*>(watched);
+    return action != nullptr && m_actions.value(action->objectName()) == action;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (m_busy && isInputForThisWindow(watched, event)) {
+        return true;
+    }
     if (watched == m_client && event->type() == QEvent::Resize) {
         layoutTextArea();
     }
@@ -196,6 +261,16 @@ void MainWindow::changeEvent(QEvent* event) {
     if (event->type() == QEvent::WindowStateChange) {
         layoutTextArea();
     }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing destroys the window, and with it the document a command is still working on.
+    if (m_busy) {
+        m_closeDeferred = true;
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::layoutTextArea() {

@@ -54,8 +54,14 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Runs one command, unless another is still running: see m_busy.
+    void runCommand(const std::function<void()>& command);
+    // True for the user's input (keys, mouse, wheel, drops, menus, shortcuts, input method)
+    // aimed at this window or a widget inside it.
+    bool isInputForThisWindow(QObject* watched, QEvent* event) const;
     void layoutTextArea();
     void showTextContextMenu(const QPoint& globalPos);
     // True when event is a drag or drop of a local file, which it then accepts (and opens on
@@ -71,6 +77,12 @@ private:
     TextBox m_textBox;
     StatusBar* m_statusBar;
     bool m_statusShown = false;
+    // Set while a command runs. Long work (opening, saving, replacing) lets events through to
+    // keep the window painted; no other command, key or mouse action may act on the document
+    // meanwhile, which would change a half-loaded text or save it under the old name.
+    bool m_busy = false;
+    // A close asked for while a command ran; it happens once the command is over.
+    bool m_closeDeferred = false;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<Printing> m_printing;
     std::unique_ptr<EditCommands> m_edit;

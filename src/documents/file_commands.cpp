@@ -4,6 +4,7 @@
 #include "documents/document_file.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 #include "text/text_box.h"
 
 namespace ondrel {
@@ -136,6 +137,10 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
         return {
             QStringLiteral("UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
                            "として開くと文字化けするため、開きませんでした。")};
+    }
+    // Checked before the document is touched: a text past the limit would break the text area.
+    if (!fitsAsDocument(decoded.text)) {
+        return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
     }
     // The file's bytes are not needed any more; freeing them first keeps the peak memory of
     // opening a large file lower.

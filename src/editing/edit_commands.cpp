@@ -5,11 +5,13 @@
 #include <QGuiApplication>
 
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 #include "text/text_box.h"
 
 namespace ondrel {
 
-EditCommands::EditCommands(TextBox& textBox) : m_textBox(textBox) {}
+EditCommands::EditCommands(TextBox& textBox, Dialogs& dialogs)
+    : m_textBox(textBox), m_dialogs(dialogs) {}
 
 void EditCommands::undo() {
     m_textBox.undo();
@@ -25,7 +27,7 @@ void EditCommands::copy() {
 }
 
 void EditCommands::paste() {
-    InsertAtCaret(m_textBox, QGuiApplication::clipboard()->text());
+    insertIfFits(QGuiApplication::clipboard()->text());
 }
 
 void EditCommands::deleteSelection() {
@@ -34,7 +36,13 @@ void EditCommands::deleteSelection() {
 
 void EditCommands::insertDateTime() {
     // One reading of the clock for both parts, so a stamp taken at midnight stays consistent.
-    InsertAtCaret(m_textBox, dateTimeStamp(QDateTime::currentDateTime()));
+    insertIfFits(dateTimeStamp(QDateTime::currentDateTime()));
+}
+
+void EditCommands::insertIfFits(const QString& text) {
+    if (insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
+        InsertAtCaret(m_textBox, text);
+    }
 }
 
 QString EditCommands::dateTimeStamp(const QDateTime& moment) {

@@ -5,13 +5,15 @@ class QString;
 
 namespace ondrel {
 
+class Dialogs;
 class TextBox;
 
-// The Edit menu's commands on the text box's selection and the plain-text clipboard. It
-// borrows the text box.
+// The Edit menu's commands on the text box's selection and the plain-text clipboard. Paste and
+// the date stamp refuse, with a message, to grow the document past the text area's limit. It
+// borrows the text box and the dialogs.
 class EditCommands {
 public:
-    explicit EditCommands(TextBox& textBox);
+    EditCommands(TextBox& textBox, Dialogs& dialogs);
 
     void undo();
     // Cut and Copy put the selection on the clipboard even when it is empty.
@@ -27,7 +29,10 @@ public:
     static QString dateTimeStamp(const QDateTime& moment);
 
 private:
+    void insertIfFits(const QString& text);
+
     TextBox& m_textBox;
+    Dialogs& m_dialogs;
 };
 
 }  // namespace ondrel

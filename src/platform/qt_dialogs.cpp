@@ -1,6 +1,7 @@
 #include "platform/qt_dialogs.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -50,14 +51,29 @@ QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
     return dialog.selectedFiles().first();
 }
 
+// A progress window the user cannot dismiss: while it shows, the work behind it still runs
+// and lets events through, and a hidden window would let the user act on a half-done
+// document. It has no cancel button and ignores Escape and its close box.
+class UndismissableProgressDialog : public QProgressDialog {
+public:
+    UndismissableProgressDialog(const QString& label, QWidget* parent)
+        : QProgressDialog(label, QString(), 0, 100, parent,
+                          Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
+        setCancelButton(nullptr);
+    }
+    void reject() override {}
+
+protected:
+    void closeEvent(QCloseEvent* event) override { event->ignore(); }
+};
+
 class QtProgress : public Progress {
 public:
-    explicit QtProgress(const QString& label) : m_dialog(label, QString(), 0, 100, dialogParent()) {
+    explicit QtProgress(const QString& label) : m_dialog(label, dialogParent()) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
         m_dialog.setWindowTitle(QStringLiteral("Ondrel"));
         m_dialog.setWindowModality(Qt::ApplicationModal);
         m_dialog.setMinimumDuration(1000);
-        m_dialog.setCancelButton(nullptr);
         m_dialog.setValue(0);
     }
     ~QtProgress() override {
@@ -69,7 +85,7 @@ public:
     void setPercent(int percent) override { m_dialog.setValue(percent); }
 
 private:
-    QProgressDialog m_dialog;
+    UndismissableProgressDialog m_dialog;
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 #include "text/text_box.h"
 
 namespace ondrel {
@@ -31,7 +32,11 @@ bool AssignmentCommands::askAndInsert() {
     if (value.isEmpty()) {
         return false;
     }
-    InsertAtCaret(m_textBox, assignmentText(name, value));
+    const QString text = assignmentText(name, value);
+    if (!insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
+        return false;
+    }
+    InsertAtCaret(m_textBox, text);
     return true;
 }
 

@@ -22,7 +22,8 @@ public:
     void continuous();
 
 private:
-    // Asks for one name and value and inserts the assignment; false when the user stopped.
+    // Asks for one name and value and inserts the assignment; false when the user stopped or
+    // the document would pass the text area's limit.
     bool askAndInsert();
 
     TextBox& m_textBox;

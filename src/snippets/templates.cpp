@@ -1,6 +1,7 @@
 #include "snippets/templates.h"
 
 #include "text/insert_at_caret.h"
+#include "text/size_limit.h"
 #include "text/text_box.h"
 
 namespace ondrel {
@@ -14,10 +15,20 @@ QString pieceText(const TemplateLines& lines) {
     return text;
 }
 
-void insertTemplate(TextBox& textBox, const Template& entry) {
+void insertTemplate(TextBox& textBox, Dialogs& dialogs, const Template& entry) {
+    std::vector<QString> pieces;
+    qsizetype bytes = 0;
+    for (const TemplateLines& lines : entry.pieces) {
+        pieces.push_back(pieceText(lines));
+        bytes += utf8Length(pieces.back());
+    }
+    // All pieces or none: a block cut off after its first piece would be half a script.
+    if (!insertionFitsOrRefuse(textBox, dialogs, bytes)) {
+        return;
+    }
     TextBox::UndoStep step(textBox);
-    for (const TemplateLines& piece : entry.pieces) {
-        InsertAtCaret(textBox, pieceText(piece));
+    for (const QString& piece : pieces) {
+        InsertAtCaret(textBox, piece);
     }
 }
 

@@ -6,6 +6,7 @@
 
 namespace ondrel {
 
+class Dialogs;
 class TextBox;
 
 // The lines of one piece of generated Perl, UTF-8, each without its CR LF.
@@ -25,7 +26,8 @@ extern const std::vector<Template> kSettingsBlocks;
 // One piece as inserted: every line followed by CR LF.
 QString pieceText(const TemplateLines& lines);
 
-// Inserts every piece at the caret in order, as one undo step of the text box.
-void insertTemplate(TextBox& textBox, const Template& entry);
+// Inserts every piece at the caret in order, as one undo step of the text box; inserts
+// nothing, and says so, when the whole would grow the document past the text area's limit.
+void insertTemplate(TextBox& textBox, Dialogs& dialogs, const Template& entry);
 
 }  // namespace ondrel

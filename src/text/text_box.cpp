@@ -10,6 +10,7 @@
 #include <QFont>
 #include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QTimer>
 
 namespace ondrel {
 
@@ -24,6 +25,12 @@ constexpr Qt::Key kMenuKeys[] = {Qt::Key_U, Qt::Key_X, Qt::Key_C, Qt::Key_V,
 // whole text. A chunk never ends inside a surrogate pair or between the CR and LF of one line
 // break.
 constexpr qsizetype kChunkUnits = 1 << 19;
+
+// Scintilla keeps positions in 64 bits, but its line layouts and some of its counts are
+// 32-bit: past 2 GiB of UTF-8 it draws garbage and aborts on the next keystroke. Half of that
+// leaves room for what a document carries besides its text (the undo history holds removed
+// text, the gap buffer grows ahead of the text) and for a whole-text copy while replacing.
+qsizetype s_maxUtf8Length = qsizetype(1) << 30;
 
 qsizetype chunkEnd(QStringView text, qsizetype from) {
     qsizetype end = std::min(from + kChunkUnits, text.size());
@@ -53,8 +60,10 @@ QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) 
     return nullptr;
 }
 
+// The insert check is always on: it costs one call per insertion and guards the limit.
 long editNotifications() {
-    return screenReaderActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0;
+    return QsciScintillaBase::SC_MOD_INSERTCHECK |
+           (screenReaderActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0);
 }
 
 }  // namespace
@@ -140,6 +149,9 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
+    QObject::connect(
+        m_editor, &QsciScintillaBase::SCN_MODIFIED, m_editor,
+        [this](int, int type, const char*, int length) { checkInsertion(type, length); });
     m_editor->setUtf8(true);
     m_editor->setLexer(nullptr);
     m_editor->setMargins(0);
@@ -171,6 +183,37 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
 }
 
 TextBox::~TextBox() = default;
+
+qsizetype TextBox::maxUtf8Length() {
+    return s_maxUtf8Length;
+}
+
+void TextBox::setMaxUtf8Length(qsizetype bytes) {
+    s_maxUtf8Length = bytes;
+}
+
+qsizetype TextBox::utf8Length() const {
+    return m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+}
+
+qsizetype TextBox::selectionUtf8Length() const {
+    return m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND) -
+           m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
+}
+
+void TextBox::checkInsertion(int modificationType, int length) {
+    // The commands check before they change anything and tell the user why; this catches what
+    // reaches the text area on its own (typing, its own paste key, a drop, the middle button).
+    if ((modificationType & QsciScintillaBase::SC_MOD_INSERTCHECK) == 0 ||
+        (length >= 0 && utf8Length() + length <= s_maxUtf8Length)) {
+        return;
+    }
+    // Nothing goes in; no other change is allowed while Scintilla asks.
+    m_editor->SendScintilla(QsciScintillaBase::SCI_CHANGEINSERTION, 0UL, "");
+    if (m_onRefused) {
+        QTimer::singleShot(0, m_editor, m_onRefused);
+    }
+}
 
 QString TextBox::text() const {
     const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);

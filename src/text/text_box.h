@@ -24,6 +24,18 @@ public:
 
     QsciScintilla* widget() const { return m_editor; }
 
+    // The largest document, in bytes of UTF-8, that the text area holds safely; every command
+    // that could grow the document past it refuses instead.
+    static qsizetype maxUtf8Length();
+    // Changes that limit, for the whole program; tests lower it to stay small.
+    static void setMaxUtf8Length(qsizetype bytes);
+    // The document's length in bytes of UTF-8, and the selection's.
+    qsizetype utf8Length() const;
+    qsizetype selectionUtf8Length() const;
+    // Called, once control is back in the event loop, after the text area itself turned away
+    // text that would have passed the limit (typed, dropped or pasted by its own keys).
+    void setOnRefused(std::function<void()> onRefused) { m_onRefused = std::move(onRefused); }
+
     // The whole text, every character included.
     QString text() const;
     // Replaces the whole text, leaves the caret at 0 and empties the undo history.
@@ -70,11 +82,15 @@ private:
     long bytePosition(int utf16Offset) const;
     int utf16Offset(long bytePosition) const;
 
+    // Lets nothing past the limit into the document, whichever way it comes.
+    void checkInsertion(int modificationType, int length);
+
     // Follows the input method's composition and the screen reader's coming and going.
     class Watcher;
 
     QsciScintilla* m_editor;
     std::unique_ptr<Watcher> m_watcher;
+    std::function<void()> m_onRefused;
 };
 
 }  // namespace ondrel

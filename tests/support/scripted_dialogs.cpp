@@ -6,11 +6,18 @@ namespace {
 
 class RecordedProgress : public Progress {
 public:
-    explicit RecordedProgress(QList<int>& values) : m_values(values) {}
-    void setPercent(int percent) override { m_values.append(percent); }
+    RecordedProgress(QList<int>& values, const std::function<void(int)>& during)
+        : m_values(values), m_during(during) {}
+    void setPercent(int percent) override {
+        m_values.append(percent);
+        if (m_during) {
+            m_during(percent);
+        }
+    }
 
 private:
     QList<int>& m_values;
+    const std::function<void(int)>& m_during;
 };
 
 }  // namespace
@@ -98,7 +105,7 @@ bool ScriptedDialogs::startProgram(const QString& path) {
 std::unique_ptr<Progress> ScriptedDialogs::startProgress(const QString& label) {
     progressLabels.append(label);
     progressReported.clear();
-    return std::make_unique<RecordedProgress>(progressReported);
+    return std::make_unique<RecordedProgress>(progressReported, duringProgress);
 }
 
 }  // namespace ondrel

@@ -67,6 +67,8 @@ public:
     QStringList progressLabels;
     // The percentages reported to the progress started last.
     QList<int> progressReported;
+    // Called with each percentage as it is reported, so a test can act in the middle of the work.
+    std::function<void(int percent)> duringProgress;
 
     // Program starts that succeed; any other path fails to start.
     QStringList startablePrograms;

@@ -1,0 +1,80 @@
+#include "text/size_limit.h"
+
+#include "platform/dialogs.h"
+#include "text/text_box.h"
+
+namespace ondrel {
+
+void Utf8Length::add(QStringView piece) {
+    add(piece, utf8Length(piece));
+}
+
+void Utf8Length::add(QStringView piece, qsizetype pieceBytes) {
+    if (piece.isEmpty()) {
+        return;
+    }
+    m_bytes += pieceBytes;
+    // Each half was counted alone as one "?"; joined they are one character of four bytes.
+    if (m_endsInHighSurrogate && piece.front().isLowSurrogate()) {
+        m_bytes += 2;
+    }
+    m_endsInHighSurrogate = piece.back().isHighSurrogate();
+}
+
+qsizetype utf8Length(QStringView text) {
+    qsizetype bytes = 0;
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (QChar::isHighSurrogate(unit) && i + 1 < size && text[i + 1].isLowSurrogate()) {
+            bytes += 4;
+            ++i;
+        } else if (QChar::isSurrogate(unit)) {
+            bytes += 1;  // written as "?"
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+bool fitsAsDocument(QStringView text) {
+    // Every UTF-16 unit takes one to three bytes (a surrogate pair four for its two units).
+    if (text.size() > TextBox::maxUtf8Length()) {
+        return false;
+    }
+    if (text.size() <= TextBox::maxUtf8Length() / 3) {
+        return true;
+    }
+    return utf8Length(text) <= TextBox::maxUtf8Length();
+}
+
+QString sizeLimitText() {
+    return QStringLiteral("扱える文書の大きさは UTF-8 で %1 バイトまでです。")
+        .arg(TextBox::maxUtf8Length());
+}
+
+void refuseTooLarge(Dialogs& dialogs) {
+    dialogs.message(
+        QStringLiteral("文書が大きくなりすぎるため、中止しました。\r\n") + sizeLimitText(),
+        QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical, MessageAnswer::Ok);
+}
+
+bool fitsOrRefuse(Dialogs& dialogs, qsizetype documentBytes) {
+    if (documentBytes <= TextBox::maxUtf8Length()) {
+        return true;
+    }
+    refuseTooLarge(dialogs);
+    return false;
+}
+
+bool insertionFitsOrRefuse(const TextBox& textBox, Dialogs& dialogs, qsizetype insertedBytes) {
+    return fitsOrRefuse(dialogs,
+                        textBox.utf8Length() - textBox.selectionUtf8Length() + insertedBytes);
+}
+
+}  // namespace ondrel
