@@ -8,8 +8,8 @@ seconds="${1:-60}"
 CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DONDREL_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$root/build-fuzz" --target fuzz_cp932 fuzz_replace_all fuzz_assignment \
-    -j"$(nproc)"
-for target in cp932 replace_all assignment; do
+    fuzz_perl_backslash -j"$(nproc)"
+for target in cp932 replace_all assignment perl_backslash; do
     work="$(mktemp -d)"
     echo "== fuzz_$target for ${seconds}s"
     status=0

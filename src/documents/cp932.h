@@ -49,4 +49,8 @@ Cp932Encoded encodeCp932(QStringView text);
 // is practically never valid UTF-8.
 bool isNonAsciiUtf8(QByteArrayView bytes);
 
+// Every character that code page 932 writes as two bytes ending in 0x5C (ソ, 表, 能 …), in
+// code point order: in a Perl string that second byte is a backslash.
+QList<char32_t> backslashTrailChars();
+
 }  // namespace ondrel
