@@ -1,6 +1,9 @@
+#include <Qsci/qsciscintilla.h>
 #include <QTest>
 
 #include "documents/cp932.h"
+#include "editing/backslash_marks.h"
+#include "fixture.h"
 #include "snippets/fixed_snippets.h"
 #include "snippets/templates.h"
 #include "text/perl_backslash.h"
@@ -34,6 +37,7 @@ private slots:
     void marks_data();
     void marks();
     void rescanAfterEdit();
+    void textAreaMarksAndExplains();
 };
 
 // In each fragment the characters between « and » must be marked, and no other.
@@ -167,6 +171,26 @@ void PerlBackslashTest::rescanAfterEdit() {
     scanLines(fresh, lines, expected);
     QCOMPARE(marks, expected);
     QCOMPARE(expected[1].size(), 1u);
+}
+
+void PerlBackslashTest::textAreaMarksAndExplains() {
+    Fixture f;
+    f.setDocument(QStringLiteral("print \"表示\";\r\n"), 8, 8);
+    QsciScintilla* editor = f.text().widget();
+    const auto markAt = [editor](unsigned long byte) {
+        return editor->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                                     BackslashMarks::kIndicator, byte);
+    };
+    QTRY_VERIFY(markAt(7) != 0);  // 表 at byte 7, 示 at byte 10
+    QCOMPARE(markAt(10), 0);
+    QVERIFY(!f.text().canUndo());
+    emit editor->SCN_DWELLSTART(7, 0, 0);
+    QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_CALLTIPACTIVE) != 0);
+    f.text().replaceSelection(QStringLiteral("\\"));
+    QTRY_COMPARE(markAt(7), 0);
+    f.text().undo();
+    QTRY_VERIFY(markAt(7) != 0);
+    QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";\r\n"));
 }
 
 QTEST_MAIN(PerlBackslashTest)

@@ -35,8 +35,9 @@ qsizetype chunkEnd(QStringView text, qsizetype from) {
 // QScintilla's own accessibility object turns every caret move and every edit into a count
 // of characters from the start of the document, so typing at the end of a large document
 // slows down with its size even when no screen reader listens. While none is active, the
-// text area gets Qt's plain widget interface instead, and the edit notifications that feed
-// QScintilla's object are switched off (nothing else here uses them).
+// text area gets Qt's plain widget interface instead, and of the edit notifications only those
+// sent before text is inserted or deleted stay on: QScintilla counts characters only for the
+// ones sent after, and the Perl backslash marks need no more than these.
 QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
     if (!QAccessible::isActive() && object != nullptr &&
         object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
@@ -46,7 +47,9 @@ QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) 
 }
 
 long editNotifications() {
-    return QAccessible::isActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0;
+    return QAccessible::isActive()
+               ? QsciScintillaBase::SC_MODEVENTMASKALL
+               : QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE;
 }
 
 }  // namespace
@@ -131,6 +134,9 @@ void TextBox::setText(const QString& text,
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    if (m_textLoaded) {
+        m_textLoaded();
+    }
 }
 
 QString TextBox::selectedText() const {

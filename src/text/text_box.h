@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 class QsciScintilla;
 class QWidget;
@@ -26,6 +27,9 @@ public:
     // progress, when given, hears how many characters of how many are in, now and then.
     void setText(const QString& text,
                  const std::function<void(qsizetype done, qsizetype total)>& progress = {});
+
+    // Heard after setText, which puts the text in without edit notifications.
+    void setTextLoaded(std::function<void()> listener) { m_textLoaded = std::move(listener); }
 
     QString selectedText() const;
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new text.
@@ -67,6 +71,7 @@ private:
     int utf16Offset(long bytePosition) const;
 
     QsciScintilla* m_editor;
+    std::function<void()> m_textLoaded;
 };
 
 }  // namespace ondrel
