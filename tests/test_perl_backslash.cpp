@@ -7,6 +7,7 @@
 #include "snippets/fixed_snippets.h"
 #include "snippets/templates.h"
 #include "text/perl_backslash.h"
+#include "text/perl_line_states.h"
 
 using namespace ondrel;
 

@@ -11,6 +11,7 @@
 
 #include "documents/cp932.h"
 #include "text/perl_backslash.h"
+#include "text/perl_line_states.h"
 
 namespace {
 
