@@ -15,9 +15,11 @@
 #include "app/program.h"
 #include "app/status_bar.h"
 #include "app/text_context_menu.h"
+#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
 #include "editing/appearance.h"
+#include "editing/backslash_marks.h"
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
 #include "info/branding.h"
@@ -62,7 +64,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_edit(std::make_unique<EditCommands>(m_textBox, dialogs)),
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
       m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
-      m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)) {
+      m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)),
+      m_backslashMarks(std::make_unique<BackslashMarks>(m_textBox, backslashTrailChars())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
     setWindowIcon(programIcon());

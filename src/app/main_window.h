@@ -23,6 +23,7 @@ class Printing;
 class EditCommands;
 class ReplaceCommand;
 class Appearance;
+class BackslashMarks;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -89,6 +90,7 @@ private:
     std::unique_ptr<ReplaceCommand> m_replace;
     std::unique_ptr<Appearance> m_appearance;
     std::unique_ptr<AssignmentCommands> m_assignments;
+    std::unique_ptr<BackslashMarks> m_backslashMarks;
     QHash<QString, QAction*> m_actions;
     std::vector<Route> m_routes;
 };

@@ -360,4 +360,29 @@ bool isClearlyUtf8(QByteArrayView bytes) {
     return !decoder.hasError();
 }
 
+QList<char32_t> backslashTrailChars() {
+    // Asked of the same converter the save uses; a character that decodes from lead + 5C but
+    // is written back another way (a duplicate of the code page) does not count.
+    QList<char32_t> chars;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!isLeadByte(static_cast<unsigned char>(lead))) {
+            continue;
+        }
+        const char bytes[2] = {static_cast<char>(lead), '\\'};
+        QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+        const QString character = decoder.decode(QByteArrayView(bytes, 2));
+        const QList<uint> codePoints = character.toUcs4();
+        if (decoder.hasError() || codePoints.size() != 1) {
+            continue;
+        }
+        QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+        const QByteArray encoded = encoder.encode(character);
+        if (!encoder.hasError() && encoded == QByteArrayView(bytes, 2)) {
+            chars.append(codePoints.front());
+        }
+    }
+    std::sort(chars.begin(), chars.end());
+    return chars;
+}
+
 }  // namespace ondrel

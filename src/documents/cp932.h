@@ -61,4 +61,8 @@ Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {});
 // pairs), so those alone are no evidence.
 bool isClearlyUtf8(QByteArrayView bytes);
 
+// Every character that code page 932 writes as two bytes ending in 0x5C (ソ, 表, 能 …), in
+// code point order: in a Perl string that second byte is a backslash.
+QList<char32_t> backslashTrailChars();
+
 }  // namespace ondrel

@@ -50,8 +50,9 @@ bool& screenReaderActive() {
 // QScintilla's own accessibility object turns every caret move and every edit into a count
 // of characters from the start of the document, so typing at the end of a large document
 // slows down with its size even when no screen reader listens. While none is active, the
-// text area gets Qt's plain widget interface instead, and the edit notifications that feed
-// QScintilla's object are switched off (nothing else here uses them).
+// text area gets Qt's plain widget interface instead, and of the edit notifications only those
+// sent before text is inserted or deleted stay on: QScintilla counts characters only for the
+// ones sent after, and the Perl backslash marks need no more than these.
 QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
     if (!screenReaderActive() && object != nullptr &&
         object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
@@ -63,7 +64,9 @@ QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) 
 // The insert check is always on: it costs one call per insertion and guards the limit.
 long editNotifications() {
     return QsciScintillaBase::SC_MOD_INSERTCHECK |
-           (screenReaderActive() ? QsciScintillaBase::SC_MODEVENTMASKALL : 0);
+           (screenReaderActive()
+                ? QsciScintillaBase::SC_MODEVENTMASKALL
+                : QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE);
 }
 
 }  // namespace
@@ -248,6 +251,9 @@ void TextBox::setText(const QString& text,
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    if (m_textLoaded) {
+        m_textLoaded();
+    }
 }
 
 QString TextBox::selectedText() const {

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 
 class QsciScintilla;
 class QWidget;
@@ -42,6 +43,9 @@ public:
     // progress, when given, hears how many characters of how many are in, now and then.
     void setText(const QString& text,
                  const std::function<void(qsizetype done, qsizetype total)>& progress = {});
+
+    // Heard after setText, which puts the text in without edit notifications.
+    void setTextLoaded(std::function<void()> listener) { m_textLoaded = std::move(listener); }
 
     QString selectedText() const;
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new text.
@@ -91,6 +95,7 @@ private:
     QsciScintilla* m_editor;
     std::unique_ptr<Watcher> m_watcher;
     std::function<void()> m_onRefused;
+    std::function<void()> m_textLoaded;
 };
 
 }  // namespace ondrel

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+#include <string_view>
+#include <vector>
+
+#include "text/perl_line_states.h"
+
+class QsciScintilla;
+
+namespace ondrel {
+
+class TextBox;
+
+// Marks in the text area every character whose second code page 932 byte, a backslash, Perl
+// would misread where it stands, and explains the mark when the mouse rests on it. The marks
+// are a Scintilla indicator: display only, never part of the text, its undo history, what is
+// saved, copied or printed. After an edit the lines from the edited one are rescanned until
+// one starts as before; a whole new text is scanned in slices from the event loop.
+class BackslashMarks : public QObject {
+    Q_OBJECT
+public:
+    // chars: the characters code page 932 writes with a second byte of 0x5C.
+    BackslashMarks(TextBox& textBox, const QList<char32_t>& chars);
+    ~BackslashMarks() override;
+
+    // True when every line's marks are up to date.
+    bool idle() const { return m_states.done() && !m_timer.isActive(); }
+
+    static constexpr int kIndicator = 9;
+
+private:
+    void aboutToEdit(int position, int type);
+    void settleEdit();
+    int lineCount() const;
+    void restart();
+    void scanSlice();
+    std::string_view lineBytes(int line);
+    void showMarks(int line, const std::vector<ByteRange>& marks);
+    void dwellStart(int position);
+
+    TextBox& m_textBox;
+    QsciScintilla* m_editor;
+    PerlBackslashScanner m_scanner;
+    PerlLineStates m_states{m_scanner};
+    QTimer m_timer;
+    QByteArray m_lineBuffer;
+    // The edit announced last, told to the line states once it is done: its first line and the
+    // line count before it.
+    bool m_editPending = false;
+    int m_editLine = 0;
+    int m_linesBefore = 0;
+};
+
+}  // namespace ondrel

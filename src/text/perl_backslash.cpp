@@ -1,0 +1,622 @@
+#include "text/perl_backslash.h"
+
+#include <algorithm>
+
+namespace ondrel {
+
+namespace {
+
+using State = PerlLineState;
+
+bool isWordStart(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+}
+
+bool isWord(char c) {
+    return isWordStart(c) || (c >= '0' && c <= '9');
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+bool isAscii(char c) {
+    return static_cast<unsigned char>(c) < 0x80;
+}
+
+char closingOf(char open) {
+    static constexpr std::string_view kPairs = "()[]{}<>";
+    const std::size_t at = kPairs.find(open);
+    return at != std::string_view::npos && at % 2 == 0 ? kPairs[at + 1] : open;
+}
+
+// One UTF-8 character at i: its length, and its code point (0xFFFFFFFF for a byte that does
+// not begin a valid sequence; such a byte counts as one character of its own).
+int decodeAt(std::string_view s, std::size_t i, char32_t* codePoint) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    int length = 0;
+    char32_t value = 0;
+    if (b < 0x80) {
+        *codePoint = b;
+        return 1;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        value = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        value = b & 0x0F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        value = b & 0x07;
+    } else {
+        *codePoint = 0xFFFFFFFF;
+        return 1;
+    }
+    if (i + length > s.size()) {
+        *codePoint = 0xFFFFFFFF;
+        return 1;
+    }
+    for (int k = 1; k < length; ++k) {
+        const auto next = static_cast<unsigned char>(s[i + k]);
+        if ((next & 0xC0) != 0x80) {
+            *codePoint = 0xFFFFFFFF;
+            return 1;
+        }
+        value = (value << 6) | (next & 0x3F);
+    }
+    *codePoint = value;
+    return length;
+}
+
+// Words after which a term follows, so that a '/' begins a pattern.
+bool expectsTerm(std::string_view word) {
+    static const std::string_view kWords[] = {
+        "and",   "cmp",    "elsif",   "eq",    "ge",   "grep",  "gt",    "if",   "join",
+        "le",    "lt",     "map",     "ne",    "not",  "or",    "print", "push", "return",
+        "split", "unless", "unshift", "until", "when", "while", "xor",   "x"};
+    return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
+}
+
+std::string_view withoutLineEnd(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+}  // namespace
+
+PerlBackslashScanner::PerlBackslashScanner(const QList<char32_t>& chars) {
+    for (char32_t c : chars) {
+        if (c < 0x110000) {
+            if (c >= m_watched.size()) {
+                m_watched.resize(c + 1, false);
+            }
+            m_watched[c] = true;
+        }
+    }
+}
+
+PerlLineState PerlBackslashScanner::documentStart() {
+    State state;
+    state.mode = State::Code;
+    return state;
+}
+
+std::uint32_t PerlBackslashScanner::intern(const std::vector<HereDoc>& docs) {
+    std::string key;
+    for (const HereDoc& doc : docs) {
+        key += std::to_string(doc.terminator.size());
+        key += doc.escaping ? 'e' : 's';
+        key += doc.indented ? 'i' : 'n';
+        key += doc.terminator;
+    }
+    const auto found = m_hereDocIds.find(key);
+    if (found != m_hereDocIds.end()) {
+        return found->second;
+    }
+    const auto id = static_cast<std::uint32_t>(m_hereDocLists.size());
+    m_hereDocLists.push_back(docs);
+    m_hereDocIds.emplace(std::move(key), id);
+    return id;
+}
+
+namespace {
+
+// The scan of one line that is not a here-document body: a small lexer of Perl's tokens that
+// matter for quoting. It reads bytes; a watched character counts, as for Perl, as its first
+// byte followed by a backslash.
+class LineScan {
+public:
+    LineScan(const PerlBackslashScanner& scanner, std::string_view line, State& state,
+             std::vector<ByteRange>* marks)
+        : m_scanner(scanner), m_line(line), m_state(state), m_marks(marks) {}
+
+    struct NewHereDoc {
+        std::string_view terminator;
+        bool escaping;
+        bool indented;
+    };
+    std::vector<NewHereDoc> hereDocs;
+
+    void run() {
+        while (m_i < m_line.size() && m_state.mode != State::End) {
+            switch (m_state.mode) {
+                case State::Quoted:
+                    quoted();
+                    break;
+                case State::AwaitDelimiter:
+                    awaitDelimiter();
+                    break;
+                default:
+                    code();
+                    break;
+            }
+        }
+    }
+
+private:
+    // The token before, where it changes what a word means.
+    enum class Previous { Other, Arrow, Sub };
+
+    char at(std::size_t i) const { return i < m_line.size() ? m_line[i] : '\0'; }
+
+    void toCode(bool expectTerm) {
+        m_state.mode = State::Code;
+        m_state.expectTerm = expectTerm;
+        m_state.part = State::NoPart;
+        m_state.nextPart = State::NoPart;
+        m_state.modifiers = false;
+        m_state.open = m_state.close = 0;
+        m_state.depth = 0;
+    }
+
+    void openQuote(char delimiter, State::Part part, State::Part nextPart, bool modifiers) {
+        m_state.mode = State::Quoted;
+        m_state.expectTerm = false;
+        m_state.part = part;
+        m_state.nextPart = nextPart;
+        m_state.modifiers = modifiers;
+        m_state.open = delimiter;
+        m_state.close = closingOf(delimiter);
+        m_state.depth = 1;
+    }
+
+    // What follows an escape: one byte, but a watched character keeps its own backslash.
+    void skipEscaped() {
+        if (m_i >= m_line.size()) {
+            return;
+        }
+        char32_t codePoint = 0;
+        const int length = decodeAt(m_line, m_i, &codePoint);
+        if (!m_scanner.watched(codePoint)) {
+            m_i += length;
+        }
+    }
+
+    void quoted() {
+        const char c = m_line[m_i];
+        const bool single = m_state.part == State::Single;
+        const bool paired = m_state.open != m_state.close;
+        if (c == '\\') {
+            const char next = at(m_i + 1);
+            ++m_i;
+            if (!single) {
+                skipEscaped();
+            } else if (m_i < m_line.size() &&
+                       (next == '\\' || next == m_state.open || next == m_state.close)) {
+                ++m_i;
+            }
+            return;
+        }
+        if (!isAscii(c)) {
+            char32_t codePoint = 0;
+            const int length = decodeAt(m_line, m_i, &codePoint);
+            const std::size_t after = m_i + length;
+            if (!m_scanner.watched(codePoint)) {
+                m_i = after;
+                return;
+            }
+            const bool atEnd = after >= m_line.size();
+            const char next = at(after);
+            const bool nextIsDelimiter = !atEnd && (next == m_state.close || next == m_state.open);
+            if (single ? nextIsDelimiter : (atEnd || next != '\\')) {
+                mark(m_i, length);
+            }
+            m_i = after;
+            if (!single) {
+                skipEscaped();
+            } else if (!atEnd && (next == '\\' || nextIsDelimiter)) {
+                ++m_i;
+            }
+            return;
+        }
+        ++m_i;
+        if (paired && c == m_state.open) {
+            ++m_state.depth;
+        } else if (c == m_state.close && (!paired || --m_state.depth == 0)) {
+            endPart();
+        }
+    }
+
+    void endPart() {
+        if (m_state.nextPart != State::NoPart) {
+            m_state.part = m_state.nextPart;
+            m_state.nextPart = State::NoPart;
+            if (m_state.open != m_state.close) {
+                // s{...}{...}: the second part has its own delimiters, maybe after spaces.
+                m_state.mode = State::AwaitDelimiter;
+                m_state.open = m_state.close = 0;
+                m_state.depth = 0;
+                m_sawSpace = false;
+            } else {
+                m_state.depth = 1;
+            }
+            return;
+        }
+        if (m_state.modifiers) {
+            while (m_i < m_line.size() && isWord(m_line[m_i])) {
+                ++m_i;
+            }
+        }
+        toCode(false);
+    }
+
+    // Between a quoting operator and its delimiter (or between the two parts of s{}{}).
+    void awaitDelimiter() {
+        const char c = m_line[m_i];
+        if (isSpace(c)) {
+            m_sawSpace = true;
+            ++m_i;
+        } else if (c == '#' && (m_sawSpace || m_i == 0)) {
+            m_i = m_line.size();
+        } else if (isWord(c) || !isAscii(c) || c == '\\') {
+            // A delimiter Perl might take but this scanner does not follow.
+            toCode(false);
+        } else {
+            ++m_i;
+            openQuote(c, m_state.part, m_state.nextPart, m_state.modifiers);
+        }
+    }
+
+    void code() {
+        const char c = m_line[m_i];
+        const Previous previous = m_previous;
+        m_previous = Previous::Other;
+        if (isSpace(c)) {
+            m_previous = previous;
+            ++m_i;
+        } else if (c == '#') {
+            m_i = m_line.size();
+        } else if (c == '"' || c == '`') {
+            ++m_i;
+            openQuote(c, State::Escaping, State::NoPart, false);
+        } else if (c == '\'') {
+            ++m_i;
+            openQuote(c, State::Single, State::NoPart, false);
+        } else if (c == '/') {
+            ++m_i;
+            if (m_state.expectTerm) {
+                openQuote(c, State::Escaping, State::NoPart, true);
+            } else {
+                // A division, or the defined-or operator //.
+                if (at(m_i) == '/') {
+                    ++m_i;
+                }
+                m_state.expectTerm = true;
+            }
+        } else if (c == '<') {
+            lessThan();
+        } else if (c == '$' || c == '@' ||
+                   ((c == '%' || c == '&' || c == '*') && m_state.expectTerm &&
+                    (isWordStart(at(m_i + 1)) || at(m_i + 1) == '$' || at(m_i + 1) == '{'))) {
+            variable();
+        } else if (c == '-' && at(m_i + 1) == '>') {
+            m_i += 2;
+            m_previous = Previous::Arrow;
+            m_state.expectTerm = false;
+        } else if (c == '-' && isWordStart(at(m_i + 1)) && !isWord(at(m_i + 2))) {
+            // A file test such as -s or -e, never the start of s/// or the like.
+            m_i += 2;
+            m_state.expectTerm = true;
+        } else if (isDigit(c) || (c == '.' && m_state.expectTerm && isDigit(at(m_i + 1)))) {
+            number();
+        } else if (isWordStart(c)) {
+            word(previous);
+        } else if (c == ')' || c == ']' || c == '}') {
+            ++m_i;
+            m_state.expectTerm = false;
+        } else if (!isAscii(c)) {
+            char32_t codePoint = 0;
+            m_i += decodeAt(m_line, m_i, &codePoint);
+            // Its second byte is the backslash operator.
+            m_state.expectTerm = m_scanner.watched(codePoint);
+        } else {
+            ++m_i;
+            m_state.expectTerm = true;
+        }
+    }
+
+    void lessThan() {
+        if (at(m_i + 1) == '<' && hereDoc()) {
+            m_state.expectTerm = false;
+            return;
+        }
+        if (m_state.expectTerm) {
+            // <STDIN>, <$fh>, <>: a read, which is a term.
+            std::size_t j = m_i + 1;
+            if (at(j) == '$') {
+                ++j;
+            }
+            while (isWord(at(j)) || at(j) == ':') {
+                ++j;
+            }
+            if (at(j) == '>') {
+                m_i = j + 1;
+                m_state.expectTerm = false;
+                return;
+            }
+        }
+        m_i += at(m_i + 1) == '<' ? 2 : 1;
+        m_state.expectTerm = true;
+    }
+
+    // <<"EOT", <<'EOT', <<EOT, <<\EOT and the indented <<~ forms; false when what follows the
+    // << is none of them (a shift).
+    bool hereDoc() {
+        std::size_t j = m_i + 2;
+        const bool indented = at(j) == '~';
+        if (indented) {
+            ++j;
+        }
+        if (m_state.expectTerm) {
+            while (at(j) == ' ' || at(j) == '\t') {
+                ++j;
+            }
+        }
+        const char c = at(j);
+        NewHereDoc doc{{}, true, indented};
+        if (c == '"' || c == '\'') {
+            const std::size_t close = m_line.find(c, j + 1);
+            if (close == std::string_view::npos) {
+                return false;
+            }
+            doc.terminator = m_line.substr(j + 1, close - j - 1);
+            doc.escaping = c == '"';
+            m_i = close + 1;
+        } else if (isWordStart(c) || (c == '\\' && isWordStart(at(j + 1)))) {
+            doc.escaping = c != '\\';
+            const std::size_t start = c == '\\' ? j + 1 : j;
+            std::size_t end = start;
+            while (isWord(at(end))) {
+                ++end;
+            }
+            doc.terminator = m_line.substr(start, end - start);
+            m_i = end;
+        } else {
+            return false;
+        }
+        hereDocs.push_back(doc);
+        return true;
+    }
+
+    void variable() {
+        const char sigil = m_line[m_i++];
+        m_state.expectTerm = false;
+        const std::size_t afterSigil = m_i;
+        while (at(m_i) == '$') {
+            ++m_i;
+        }
+        if (sigil == '$' && at(m_i) == '#') {
+            ++m_i;  // $#array, $#{...}, $#$ref, or the variable $# itself
+            while (at(m_i) == '$') {
+                ++m_i;
+            }
+        }
+        if (isWordStart(at(m_i)) || (at(m_i) == ':' && at(m_i + 1) == ':')) {
+            identifier();
+        } else if (at(m_i) == '^' && isWordStart(at(m_i + 1))) {
+            m_i += 2;
+        } else if (isDigit(at(m_i))) {
+            while (isDigit(at(m_i))) {
+                ++m_i;
+            }
+        } else if (sigil == '$' && m_i < m_line.size() && at(m_i) != '{' && isAscii(at(m_i)) &&
+                   !isSpace(at(m_i)) && m_i == afterSigil) {
+            ++m_i;  // $', $", $/, $\ and the other punctuation variables
+        }
+    }
+
+    std::string_view identifier() {
+        const std::size_t start = m_i;
+        while (m_i < m_line.size()) {
+            if (isWord(m_line[m_i])) {
+                ++m_i;
+            } else if (m_line[m_i] == ':' && at(m_i + 1) == ':') {
+                m_i += 2;
+            } else {
+                break;
+            }
+        }
+        return m_line.substr(start, m_i - start);
+    }
+
+    void number() {
+        ++m_i;
+        while (isWord(at(m_i)) || (at(m_i) == '.' && isDigit(at(m_i + 1)))) {
+            ++m_i;
+        }
+        m_state.expectTerm = false;
+    }
+
+    void word(Previous previous) {
+        const std::string_view name = identifier();
+        m_state.expectTerm = false;
+        if (previous == Previous::Arrow || previous == Previous::Sub) {
+            return;  // a method or sub name
+        }
+        if (name == "__END__" || name == "__DATA__") {
+            toCode(false);
+            m_state.mode = State::End;
+            m_i = m_line.size();
+            return;
+        }
+        if (name == "sub") {
+            m_previous = Previous::Sub;
+            return;
+        }
+        if (quoteOperator(name)) {
+            return;
+        }
+        m_state.expectTerm = expectsTerm(name);
+    }
+
+    bool quoteOperator(std::string_view name) {
+        State::Part part = State::Escaping;
+        State::Part nextPart = State::NoPart;
+        bool modifiers = false;
+        if (name == "q" || name == "qw") {
+            part = State::Single;
+        } else if (name == "m" || name == "qr") {
+            modifiers = true;
+        } else if (name == "s" || name == "tr" || name == "y") {
+            nextPart = State::Escaping;
+            modifiers = true;
+        } else if (name != "qq" && name != "qx") {
+            return false;
+        }
+        std::size_t j = m_i;
+        while (j < m_line.size() && isSpace(m_line[j])) {
+            ++j;
+        }
+        const char c = at(j);
+        if ((c == '=' && at(j + 1) == '>') || c == '}' || (j > m_i && isWord(c)) ||
+            (j < m_line.size() && (!isAscii(c) || c == '\\'))) {
+            return false;  // a hash key, or a delimiter this scanner does not follow
+        }
+        if (c == '\'' && name == "qx") {
+            part = State::Single;
+        }
+        if (c == '\'' && name == "s") {
+            nextPart = State::Single;
+        }
+        if (j >= m_line.size() || (c == '#' && j > m_i)) {
+            m_state.mode = State::AwaitDelimiter;
+            m_state.part = part;
+            m_state.nextPart = nextPart;
+            m_state.modifiers = modifiers;
+            m_i = m_line.size();
+            return true;
+        }
+        m_i = j + 1;
+        openQuote(c, part, nextPart, modifiers);
+        return true;
+    }
+
+    void mark(std::size_t start, int length) {
+        if (m_marks != nullptr) {
+            m_marks->push_back({static_cast<int>(start), length});
+        }
+    }
+
+    const PerlBackslashScanner& m_scanner;
+    std::string_view m_line;
+    State& m_state;
+    std::vector<ByteRange>* m_marks;
+    std::size_t m_i = 0;
+    Previous m_previous = Previous::Other;
+    bool m_sawSpace = true;  // a line break counts as space before a delimiter
+};
+
+bool startsDirective(std::string_view line, std::string_view directive) {
+    return line.substr(0, directive.size()) == directive &&
+           (line.size() == directive.size() || !isWord(line[directive.size()]));
+}
+
+}  // namespace
+
+PerlLineState PerlBackslashScanner::scanLine(std::string_view line, const PerlLineState& start,
+                                             std::vector<ByteRange>* marks) {
+    State state = start.mode == State::Unscanned ? documentStart() : start;
+    if (state.hereDocs != 0) {
+        const HereDoc& doc = m_hereDocLists[state.hereDocs][state.hereDocIndex];
+        std::string_view content = withoutLineEnd(line);
+        if (doc.indented) {
+            while (!content.empty() && (content.front() == ' ' || content.front() == '\t')) {
+                content.remove_prefix(1);
+            }
+        }
+        if (content == doc.terminator) {
+            if (++state.hereDocIndex == m_hereDocLists[state.hereDocs].size()) {
+                state.hereDocs = 0;
+                state.hereDocIndex = 0;
+            }
+        } else if (doc.escaping && marks != nullptr) {
+            for (std::size_t i = 0; i < line.size();) {
+                char32_t codePoint = 0;
+                const int length = decodeAt(line, i, &codePoint);
+                if (watched(codePoint) && (i + length >= line.size() || line[i + length] != '\\')) {
+                    marks->push_back({static_cast<int>(i), length});
+                }
+                i += length;
+            }
+        }
+        return state;
+    }
+    if (state.mode == State::End) {
+        return state;
+    }
+    if (state.mode == State::Pod) {
+        if (startsDirective(line, "=cut")) {
+            state.mode = State::Code;
+            state.expectTerm = true;
+        }
+        return state;
+    }
+    if (state.mode == State::Code && line.size() > 1 && line[0] == '=' && isWordStart(line[1]) &&
+        !startsDirective(line, "=cut")) {
+        state.mode = State::Pod;
+        return state;
+    }
+    LineScan scan(*this, line, state, marks);
+    scan.run();
+    if (!scan.hereDocs.empty()) {
+        std::vector<HereDoc> docs;
+        docs.reserve(scan.hereDocs.size());
+        for (const auto& doc : scan.hereDocs) {
+            docs.push_back({std::string(doc.terminator), doc.escaping, doc.indented});
+        }
+        state.hereDocs = intern(docs);
+        state.hereDocIndex = 0;
+    }
+    return state;
+}
+
+std::vector<ByteRange> PerlBackslashScanner::scanText(std::string_view text) {
+    std::vector<ByteRange> all;
+    std::vector<ByteRange> marks;
+    State state = documentStart();
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
+            ++end;
+        }
+        if (end < text.size()) {
+            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+        }
+        marks.clear();
+        state = scanLine(text.substr(start, end - start), state, &marks);
+        for (const ByteRange& range : marks) {
+            all.push_back({static_cast<int>(start) + range.start, range.length});
+        }
+        start = end;
+    }
+    return all;
+}
+
+}  // namespace ondrel

@@ -1,0 +1,94 @@
+// Any bytes as a document: the scanner never crashes and marks only watched characters, in
+// order and inside the text. Then one line break is deleted, as a user would, and the rescan
+// from the edited line must give every line the marks a scan of the new text from scratch gives.
+#include <QList>
+#include <QString>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "documents/cp932.h"
+#include "text/perl_backslash.h"
+#include "text/perl_line_states.h"
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+// Lines as the text area has them: each ends in CR LF, LF or CR, the last maybe in nothing.
+std::vector<std::string> splitLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find_first_of("\r\n", start);
+        if (end == std::string_view::npos) {
+            end = text.size();
+        } else {
+            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+        }
+        lines.emplace_back(text.substr(start, end - start));
+        start = end;
+    }
+    if (lines.empty()) {
+        lines.emplace_back();
+    }
+    return lines;
+}
+
+using LineMarks = std::vector<std::vector<ondrel::ByteRange>>;
+
+void scanAll(ondrel::PerlLineStates& states, const std::vector<std::string>& lines,
+             LineMarks& marks) {
+    marks.resize(lines.size());
+    states.scan(
+        1 << 30, [&](int line) { return std::string_view(lines[line]); },
+        [&](int line, const std::vector<ondrel::ByteRange>& found) { marks[line] = found; });
+    check(states.done());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const QList<char32_t> chars = ondrel::backslashTrailChars();
+    ondrel::PerlBackslashScanner scanner(chars);
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    int previousEnd = 0;
+    for (const ondrel::ByteRange& range : scanner.scanText(text)) {
+        check(range.start >= previousEnd && range.length > 0 &&
+              static_cast<std::size_t>(range.start + range.length) <= size);
+        const QList<uint> codePoints =
+            QString::fromUtf8(text.data() + range.start, range.length).toUcs4();
+        check(codePoints.size() == 1 && chars.contains(codePoints.front()));
+        previousEnd = range.start + range.length;
+    }
+
+    std::vector<std::string> lines = splitLines(text);
+    ondrel::PerlLineStates states(scanner);
+    states.reset(static_cast<int>(lines.size()));
+    LineMarks marks;
+    scanAll(states, lines, marks);
+    if (lines.size() < 2) {
+        return 0;
+    }
+    const std::size_t k = data[0] % (lines.size() - 1);
+    std::string& joined = lines[k];
+    joined.erase(joined.find_first_of("\r\n"));
+    joined += lines[k + 1];
+    lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+    marks.erase(marks.begin() + static_cast<std::ptrdiff_t>(k) + 1);
+    states.edited(static_cast<int>(k), -1);
+    scanAll(states, lines, marks);
+
+    ondrel::PerlLineStates fresh(scanner);
+    fresh.reset(static_cast<int>(lines.size()));
+    LineMarks expected;
+    scanAll(fresh, lines, expected);
+    check(marks == expected);
+    return 0;
+}
