@@ -149,11 +149,12 @@ void BackslashMarks::dwellStart(int position) {
         end, m_editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(end)));
     const QString example = character + QLatin1Char('\\') +
                             (next.size() == 1 && next[0].isLetterOrNumber() ? next : QString());
-    const QString tip =
-        QStringLiteral(
-            "「%1」は Shift_JIS の 2 バイト目が \\ (0x5C) のため、Perl の文字列の中では"
-            "このままでは正しく扱われません。直後に \\ を書いてください（%2）。")
-            .arg(character, example);
+    // Three short lines, so the tip fits beside a window of the designed width.
+    const QString tip = QStringLiteral(
+                            "「%1」は Shift_JIS の 2 バイト目が \\ (0x5C) のため、\n"
+                            "Perl の文字列の中ではこのままでは正しく扱われません。\n"
+                            "直後に \\ を書いてください（%2）。")
+                            .arg(character, example);
     m_editor->SendScintilla(Sci::SCI_CALLTIPSHOW, static_cast<unsigned long>(start),
                             tip.toUtf8().constData());
 }
