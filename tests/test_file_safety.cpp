@@ -18,22 +18,12 @@
 #include "documents/document_file.h"
 #include "file_size_limit.h"
 #include "permissions_enforced.h"
+#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
 
 namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
 
 // Runs body in a child process, as the user uid unless it is 0, and returns what body
 // returned, or how the child ended if it died or hung (it is killed after five seconds).
@@ -66,6 +56,10 @@ QString outcome(const FileOutcome& o) {
     return o.ok() ? QStringLiteral("saved") : o.reason;
 }
 
+// The file's owner, group and mode; the user who saves it (0: root); where it is ("plain",
+// "hard link", "attribute" or "sticky").
+using Kept = std::tuple<uint, uint, uint, uint, QString>;
+
 }  // namespace
 
 class FileSafetyTest : public QObject {
@@ -97,15 +91,13 @@ void FileSafetyTest::init() {
 }
 
 void FileSafetyTest::specialFilesRefused_data() {
-    QTest::addColumn<uint>("type");
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("named pipe") << uint(S_IFIFO) << "名前付きパイプ";
-    QTest::newRow("character device like /dev/zero") << uint(S_IFCHR) << "デバイス";
+    addColumns<std::tuple<uint, QString>>();
+    addRow("named pipe", uint(S_IFIFO), "名前付きパイプ");
+    addRow("character device like /dev/zero", uint(S_IFCHR), "デバイス");
 }
 
 void FileSafetyTest::specialFilesRefused() {
-    QFETCH(uint, type);
-    QFETCH(QString, kind);
+    const auto [type, kind] = fetchRow<std::tuple<uint, QString>>();
     const QByteArray node = QFile::encodeName(path("node.cgi"));
     if (mknod(node, type | 0666, makedev(1, 5)) != 0) {
         QSKIP("this system does not let the test create the special file");
@@ -121,19 +113,15 @@ void FileSafetyTest::specialFilesRefused() {
 }
 
 void FileSafetyTest::inPlaceSaveNeverTruncates_data() {
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("no fault") << QString() << QStringLiteral("saved");
-    QTest::newRow("file size limit mid-write")
-        << QStringLiteral("limit") << QStringLiteral("ファイルは保存前の内容に戻しました。");
-    QTest::newRow("full filesystem")
-        << QStringLiteral("full") << QStringLiteral("ディスクの空きが足りません");
-    QTest::newRow("crash mid-write") << "crash" << QStringLiteral("<signal %1>").arg(SIGXFSZ);
+    addColumns<std::tuple<QString, QString>>();
+    addRow("no fault", "", "saved");
+    addRow("file size limit mid-write", "limit", "ファイルは保存前の内容に戻しました。");
+    addRow("full filesystem", "full", "ディスクの空きが足りません");
+    addRow("crash mid-write", "crash", QStringLiteral("<signal %1>").arg(SIGXFSZ));
 }
 
 void FileSafetyTest::inPlaceSaveNeverTruncates() {
-    QFETCH(QString, fault);
-    QFETCH(QString, reason);
+    const auto [fault, reason] = fetchRow<std::tuple<QString, QString>>();
     QVERIFY(QDir(m_temp->path()).mkdir("ro"));
     const QByteArray folder = QFile::encodeName(path("ro"));
     if (fault == "full" && mount("tmpfs", folder, "tmpfs", 0, "size=64k") != 0) {
@@ -145,16 +133,17 @@ void FileSafetyTest::inPlaceSaveNeverTruncates() {
     const QByteArray newBytes = QByteArray(200000, 'n') + "\r\n";
     writeBytes(file, oldBytes);
     QVERIFY(chmod(folder, 0555) == 0);
+    const bool crash = fault == "crash";
+    const rlim_t limitBytes = fault == "limit" || crash ? 65536 : RLIM_INFINITY;
     const QString result = inChild([&] {
         PermissionsEnforced enforced;
-        FileSizeLimit limit(fault == "limit" || fault == "crash" ? 65536 : RLIM_INFINITY,
-                            fault == "crash");
+        FileSizeLimit limit(limitBytes, crash);
         if (QFile probe(path("ro/probe")); probe.open(QIODevice::WriteOnly)) {
             return QStringLiteral("<the folder is writable>");
         }
         return outcome(writeWholeFile(file, newBytes));
     });
-    if (fault == "crash") {
+    if (crash) {
         QVERIFY2(readBytes(file) != oldBytes, "the save must really have been cut short");
         QCOMPARE(backups().size(), 1);
         QCOMPARE(readBytes(path("state/ondrel/") + backups().first()), oldBytes);
@@ -166,27 +155,17 @@ void FileSafetyTest::inPlaceSaveNeverTruncates() {
 }
 
 void FileSafetyTest::saveKeepsWhatTheFileIs_data() {
-    QTest::addColumn<uint>("owner");
-    QTest::addColumn<uint>("group");
-    QTest::addColumn<uint>("mode");
-    QTest::addColumn<uint>("saver");  // 0: root
-    QTest::addColumn<QString>("folder");
-    QTest::newRow("another user's setuid script saved by root")
-        << 1234u << 1234u << 04755u << 0u << "plain";
-    QTest::newRow("setgid script of another group") << 0u << 1234u << 02775u << 0u << "plain";
-    QTest::newRow("second hard link") << 0u << 0u << 0644u << 0u << "hard link";
-    QTest::newRow("extended attribute") << 0u << 0u << 0644u << 0u << "attribute";
-    QTest::newRow("group the saver is not in") << 1234u << 5678u << 0664u << 1234u << "plain";
-    QTest::newRow("another user's file in a sticky folder")
-        << 1234u << 1234u << 0666u << 5678u << "sticky";
+    addColumns<Kept>();
+    addRow("another user's setuid script saved by root", 1234u, 1234u, 04755u, 0u, "plain");
+    addRow("setgid script of another group", 0u, 1234u, 02775u, 0u, "plain");
+    addRow("second hard link", 0u, 0u, 0644u, 0u, "hard link");
+    addRow("extended attribute", 0u, 0u, 0644u, 0u, "attribute");
+    addRow("group the saver is not in", 1234u, 5678u, 0664u, 1234u, "plain");
+    addRow("another user's file in a sticky folder", 1234u, 1234u, 0666u, 5678u, "sticky");
 }
 
 void FileSafetyTest::saveKeepsWhatTheFileIs() {
-    QFETCH(uint, owner);
-    QFETCH(uint, group);
-    QFETCH(uint, mode);
-    QFETCH(uint, saver);
-    QFETCH(QString, folder);
+    const auto [owner, group, mode, saver, folder] = fetchRow<Kept>();
     QVERIFY(QDir(m_temp->path()).mkdir("f"));
     QVERIFY(chmod(QFile::encodeName(path("f")), folder == "sticky" ? 01777 : 0777) == 0);
     const QString file = path("f/run.cgi");
