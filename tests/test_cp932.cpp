@@ -43,174 +43,163 @@ using Unencodable = std::tuple<QString, int, int, int, uint>;
 
 class Cp932Test : public QObject {
     Q_OBJECT
+
 private slots:
-    void writtenAndOpened_data();
-    void writtenAndOpened();
-    void everyCodeKeptByteForByte();
-    void mixedFormsKeepTheFirst_data();
-    void mixedFormsKeepTheFirst();
-    void formsFollowTheDocument();
-    void firstBadByte_data();
-    void firstBadByte();
-    void unencodableReported_data();
-    void unencodableReported();
-    void clearlyUtf8_data();
-    void clearlyUtf8();
-};
+    // What is written for a text, and what the written bytes open as: the JIS spellings are
+    // written at their code and open as the code page's own characters.
+    void writtenAndOpened_data() {
+        addColumns<Written>();
+        addRow("backslash", QString("\\"), QByteArray("\x5C"), QString("\\"));
+        addRow("tilde", QString("~"), QByteArray("\x7E"), QString("~"));
+        addRow("so", QString("ソ"), QByteArray("\x83\x5C"), QString("ソ"));
+        addRow("half-width kana", QString("ｱ"), QByteArray("\xB1"), QString("ｱ"));
+        addRow("kanji", QString("漢字"), QByteArray("\x8A\xBF\x8E\x9A"), QString("漢字"));
+        addRow("full-width tilde", one(0xFF5E), QByteArray("\x81\x60"), one(0xFF5E));
+        addRow("wave dash", one(0x301C), QByteArray("\x81\x60"), one(0xFF5E));
+        addRow("double vertical line", one(0x2016), QByteArray("\x81\x61"), one(0x2225));
+        addRow("minus sign", one(0x2212), QByteArray("\x81\x7C"), one(0xFF0D));
+        addRow("cent sign", one(0x00A2), QByteArray("\x81\x91"), one(0xFFE0));
+        addRow("pound sign", one(0x00A3), QByteArray("\x81\x92"), one(0xFFE1));
+        addRow("not sign", one(0x00AC), QByteArray("\x81\xCA"), one(0xFFE2));
+        addRow("mixed line", QStringLiteral("$a=1\u301C \u2212\u00A3;\r\n\\\u00AC~"),
+               QByteArray("$a=1\x81\x60 \x81\x7C\x81\x92;\r\n\\\x81\xCA~"),
+               QStringLiteral("$a=1\uFF5E \uFF0D\uFFE1;\r\n\\\uFFE2~"));
+        const QByteArray breaks("a\r\nb\rc\nd\0e\r\n\r", 13);
+        addRow("line breaks and NUL untouched", QString::fromLatin1(breaks), breaks,
+               QString::fromLatin1(breaks));
+    }
 
-// What is written for a text, and what the written bytes open as: the JIS spellings are
-// written at their code and open as the code page's own characters.
-void Cp932Test::writtenAndOpened_data() {
-    addColumns<Written>();
-    addRow("backslash", QString("\\"), QByteArray("\x5C"), QString("\\"));
-    addRow("tilde", QString("~"), QByteArray("\x7E"), QString("~"));
-    addRow("so", QString("ソ"), QByteArray("\x83\x5C"), QString("ソ"));
-    addRow("half-width kana", QString("ｱ"), QByteArray("\xB1"), QString("ｱ"));
-    addRow("kanji", QString("漢字"), QByteArray("\x8A\xBF\x8E\x9A"), QString("漢字"));
-    addRow("full-width tilde", one(0xFF5E), QByteArray("\x81\x60"), one(0xFF5E));
-    addRow("wave dash", one(0x301C), QByteArray("\x81\x60"), one(0xFF5E));
-    addRow("double vertical line", one(0x2016), QByteArray("\x81\x61"), one(0x2225));
-    addRow("minus sign", one(0x2212), QByteArray("\x81\x7C"), one(0xFF0D));
-    addRow("cent sign", one(0x00A2), QByteArray("\x81\x91"), one(0xFFE0));
-    addRow("pound sign", one(0x00A3), QByteArray("\x81\x92"), one(0xFFE1));
-    addRow("not sign", one(0x00AC), QByteArray("\x81\xCA"), one(0xFFE2));
-    addRow("mixed line", QStringLiteral("$a=1\u301C \u2212\u00A3;\r\n\\\u00AC~"),
-           QByteArray("$a=1\x81\x60 \x81\x7C\x81\x92;\r\n\\\x81\xCA~"),
-           QStringLiteral("$a=1\uFF5E \uFF0D\uFFE1;\r\n\\\uFFE2~"));
-    const QByteArray breaks("a\r\nb\rc\nd\0e\r\n\r", 13);
-    addRow("line breaks and NUL untouched", QString::fromLatin1(breaks), breaks,
-           QString::fromLatin1(breaks));
-}
-
-void Cp932Test::writtenAndOpened() {
-    const auto [typed, bytes, opened] = fetchRow<Written>();
-    const Cp932Encoded encoded = encodeCp932(typed);
-    QVERIFY(encoded.ok());
-    QCOMPARE(encoded.bytes, bytes);
-    const Cp932Decoded decoded = decodeCp932(bytes);
-    QVERIFY(decoded.ok());
-    QCOMPARE(decoded.text, opened);
-}
-
-// Every code of the code page, alone in a file, is written back as it was, including the
-// ones the converter on its own would write at another code.
-void Cp932Test::everyCodeKeptByteForByte() {
-    const QList<QByteArray> valid = everyValidCharacter();
-    QVERIFY(valid.size() > 9000);
-    int movedByConverter = 0;
-    for (const QByteArray& c : valid) {
-        const QByteArray file = "print \"" + c + "\";\r\n";
-        const Cp932Decoded decoded = decodeCp932(file);
+    void writtenAndOpened() {
+        const auto [typed, bytes, opened] = fetchRow<Written>();
+        const Cp932Encoded encoded = encodeCp932(typed);
+        QVERIFY(encoded.ok());
+        QCOMPARE(encoded.bytes, bytes);
+        const Cp932Decoded decoded = decodeCp932(bytes);
         QVERIFY(decoded.ok());
-        movedByConverter += encodeCp932(decoded.text).bytes != file;
-        QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), file.toHex(' '));
+        QCOMPARE(decoded.text, opened);
     }
-    QCOMPARE(movedByConverter, 398);
-}
 
-void Cp932Test::mixedFormsKeepTheFirst_data() {
-    addColumns<std::tuple<QByteArray, QByteArray>>();  // the file; saved
-    addRow("ibm first", QByteArray("\xFA\x52\x87\x5C"), QByteArray("\xFA\x52\xFA\x52"));
-    addRow("nec first", QByteArray("\x87\x5C\xFA\x52"), QByteArray("\x87\x5C\x87\x5C"));
-    addRow("nec-selected first", QByteArray("\xED\x40\xFA\x5C\xED\x40"),
-           QByteArray("\xED\x40\xED\x40\xED\x40"));
-    addRow("three forms", QByteArray("\xEE\xF9\xFA\x54\x81\xCA"),
-           QByteArray("\xEE\xF9\xEE\xF9\xEE\xF9"));
-    addRow("row 0x81 first", QByteArray("\x81\xCA\xEE\xF9\xFA\x52"),
-           QByteArray("\x81\xCA\x81\xCA\xFA\x52"));
-}
-
-void Cp932Test::mixedFormsKeepTheFirst() {
-    const auto [file, saved] = fetchRow<std::tuple<QByteArray, QByteArray>>();
-    const Cp932Decoded decoded = decodeCp932(file);
-    QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), saved.toHex(' '));
-}
-
-// Through the real commands: what a file held travels with its document, and New forgets it.
-void Cp932Test::formsFollowTheDocument() {
-    QTemporaryDir dir;
-    const QString opened = dir.filePath(QStringLiteral("nine.cgi"));
-    const QString copy = dir.filePath(QStringLiteral("copy.cgi"));
-    const QString fresh = dir.filePath(QStringLiteral("fresh.cgi"));
-    writeBytes(opened, "print \"\xFA\x52\";");
-    Fixture f;
-    f.dialogs.pushText(opened);
-    f.choose("mnuOpen");
-    InsertAtCaret(f.text(), QStringLiteral("\u2168"));  // Ⅸ typed at the start
-    f.choose("mnuupsave");
-    QCOMPARE(readBytes(opened).toHex(' '),
-             QByteArray("\xFA\x52print \"\xFA\x52\";\r\n").toHex(' '));
-    f.dialogs.pushText(copy);
-    f.choose("mnuNameSave");
-    QCOMPARE(readBytes(copy), readBytes(opened));
-    f.choose("mnunew");
-    InsertAtCaret(f.text(), QStringLiteral("\u2168"));
-    f.dialogs.pushText(fresh);
-    f.choose("mnuNameSave");
-    QCOMPARE(readBytes(fresh).toHex(' '),
-             QByteArray("#!/usr/local/bin/perl\r\n\r\n\x87\x5C\r\n").toHex(' '));
-    QCOMPARE(f.dialogs.unexpectedCalls(), 0);
-}
-
-void Cp932Test::firstBadByte_data() {
-    addColumns<std::tuple<QByteArray, int>>();  // bytes; offset of the first bad one
-    addRow("undefined single byte", QByteArray("abc\x80xyz"), 3);
-    addRow("lead byte at the end", QByteArray("ab\x82"), 2);
-    addRow("bad trail after kanji", QByteArray("\x8A\xBF\x81\x20"), 2);
-    addRow("utf-16 byte order mark", QByteArray::fromHex("fffe6100"), 0);
-    addRow("utf-8 byte order mark", QByteArray::fromHex("efbbbf616263"), 0);
-}
-
-void Cp932Test::firstBadByte() {
-    const auto [bytes, offset] = fetchRow<std::tuple<QByteArray, int>>();
-    const Cp932Decoded decoded = decodeCp932(bytes);
-    QVERIFY(!decoded.ok());
-    QCOMPARE(decoded.badOffset, qsizetype(offset));
-    QVERIFY(decoded.text.isEmpty());
-}
-
-void Cp932Test::unencodableReported_data() {
-    addColumns<Unencodable>();
-    addRow("emoji after crlf", QStringLiteral("ab\r\ncd😀"), 1, 2, 3, 0x1F600u);
-    addRow("after a jis spelling", QStringLiteral("x\u301C\u00E9"), 1, 1, 3, 0xE9u);
-    addRow("before a jis spelling", QStringLiteral("\r\n\u2212\uAC00\u00AC"), 1, 2, 2, 0xAC00u);
-    addRow("after lone cr and lf", QStringLiteral("a\rb\nc\u0101"), 1, 3, 2, 0x101u);
-    addRow("korean", QStringLiteral("한"), 1, 1, 1, 0xD55Cu);
-    addRow("eight counted, five reported", QStringLiteral("ok😀").repeated(8), 8, 1, 15, 0x1F600u);
-}
-
-void Cp932Test::unencodableReported() {
-    const auto [text, count, line, column, codePoint] = fetchRow<Unencodable>();
-    const Cp932Encoded encoded = encodeCp932(text);
-    QVERIFY(!encoded.ok());
-    QVERIFY(encoded.bytes.isEmpty());
-    QCOMPARE(encoded.unencodableCount, qsizetype(count));
-    QCOMPARE(encoded.firstUnencodable.size(), std::min(count, 5));
-    QCOMPARE(encoded.firstUnencodable.last().line, qsizetype(line));
-    QCOMPARE(encoded.firstUnencodable.last().column, qsizetype(column));
-    QCOMPARE(uint(encoded.firstUnencodable.last().codePoint), codePoint);
-}
-
-void Cp932Test::clearlyUtf8_data() {
-    addColumns<std::tuple<QByteArray, bool>>();
-    addRow("japanese utf-8", QStringLiteral("日本語のテキストです。\n").toUtf8(), true);
-    addRow("utf-8 byte order mark", QByteArray("\xEF\xBB\xBFprint 1;"), true);
-    addRow("ascii only", QByteArray("print 1;\r\n"), false);
-    addRow("shift_jis japanese", QByteArray("\x93\xFA\x96\x7B\x8C\xEA"), false);
-    // Half-width katakana pairs that are also valid two-byte UTF-8.
-    for (const char* pair : {"\xCA\xB2", "\xC8\xBA", "\xC5\xB2", "\xC3\xA8", "\xCF\xB2"}) {
-        QTest::addRow("kana %02x%02x", uchar(pair[0]), uchar(pair[1]))
-            << "print \"" + QByteArray(pair) + "\";" << false;
+    // Every code of the code page, alone in a file, is written back as it was, including the
+    // ones the converter on its own would write at another code.
+    void everyCodeKeptByteForByte() {
+        const QList<QByteArray> valid = everyValidCharacter();
+        QVERIFY(valid.size() > 9000);
+        int movedByConverter = 0;
+        for (const QByteArray& c : valid) {
+            const QByteArray file = "print \"" + c + "\";\r\n";
+            const Cp932Decoded decoded = decodeCp932(file);
+            QVERIFY(decoded.ok());
+            movedByConverter += encodeCp932(decoded.text).bytes != file;
+            QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), file.toHex(' '));
+        }
+        QCOMPARE(movedByConverter, 398);
     }
-}
 
-void Cp932Test::clearlyUtf8() {
-    const auto [bytes, utf8] = fetchRow<std::tuple<QByteArray, bool>>();
-    QCOMPARE(isClearlyUtf8(bytes), utf8);
-    if (!utf8) {
-        QVERIFY(decodeCp932(bytes).ok());
+    void mixedFormsKeepTheFirst_data() {
+        addColumns<std::tuple<QByteArray, QByteArray>>();  // the file; saved
+        addRow("ibm first", QByteArray("\xFA\x52\x87\x5C"), QByteArray("\xFA\x52\xFA\x52"));
+        addRow("nec first", QByteArray("\x87\x5C\xFA\x52"), QByteArray("\x87\x5C\x87\x5C"));
+        addRow("nec-selected first", QByteArray("\xED\x40\xFA\x5C\xED\x40"),
+               QByteArray("\xED\x40\xED\x40\xED\x40"));
+        addRow("three forms", QByteArray("\xEE\xF9\xFA\x54\x81\xCA"),
+               QByteArray("\xEE\xF9\xEE\xF9\xEE\xF9"));
+        addRow("row 0x81 first", QByteArray("\x81\xCA\xEE\xF9\xFA\x52"),
+               QByteArray("\x81\xCA\x81\xCA\xFA\x52"));
     }
-}
+
+    void mixedFormsKeepTheFirst() {
+        const auto [file, saved] = fetchRow<std::tuple<QByteArray, QByteArray>>();
+        const Cp932Decoded decoded = decodeCp932(file);
+        QCOMPARE(encodeCp932(decoded.text, decoded.forms).bytes.toHex(' '), saved.toHex(' '));
+    }
+
+    // Through the real commands: what a file held travels with its document, and New forgets it.
+    void formsFollowTheDocument() {
+        QTemporaryDir dir;
+        const QString opened = dir.filePath(QStringLiteral("nine.cgi"));
+        const QString copy = dir.filePath(QStringLiteral("copy.cgi"));
+        const QString fresh = dir.filePath(QStringLiteral("fresh.cgi"));
+        writeBytes(opened, "print \"\xFA\x52\";");
+        Fixture f;
+        f.dialogs.pushText(opened);
+        f.choose("mnuOpen");
+        InsertAtCaret(f.text(), QStringLiteral("\u2168"));  // Ⅸ typed at the start
+        f.choose("mnuupsave");
+        QCOMPARE(readBytes(opened).toHex(' '),
+                 QByteArray("\xFA\x52print \"\xFA\x52\";\r\n").toHex(' '));
+        f.dialogs.pushText(copy);
+        f.choose("mnuNameSave");
+        QCOMPARE(readBytes(copy), readBytes(opened));
+        f.choose("mnunew");
+        InsertAtCaret(f.text(), QStringLiteral("\u2168"));
+        f.dialogs.pushText(fresh);
+        f.choose("mnuNameSave");
+        QCOMPARE(readBytes(fresh).toHex(' '),
+                 QByteArray("#!/usr/local/bin/perl\r\n\r\n\x87\x5C\r\n").toHex(' '));
+        QCOMPARE(f.dialogs.unexpectedCalls(), 0);
+    }
+
+    void firstBadByte_data() {
+        addColumns<std::tuple<QByteArray, int>>();  // bytes; offset of the first bad one
+        addRow("undefined single byte", QByteArray("abc\x80xyz"), 3);
+        addRow("lead byte at the end", QByteArray("ab\x82"), 2);
+        addRow("bad trail after kanji", QByteArray("\x8A\xBF\x81\x20"), 2);
+        addRow("utf-16 byte order mark", QByteArray::fromHex("fffe6100"), 0);
+        addRow("utf-8 byte order mark", QByteArray::fromHex("efbbbf616263"), 0);
+    }
+
+    void firstBadByte() {
+        const auto [bytes, offset] = fetchRow<std::tuple<QByteArray, int>>();
+        const Cp932Decoded decoded = decodeCp932(bytes);
+        QVERIFY(!decoded.ok());
+        QCOMPARE(decoded.badOffset, qsizetype(offset));
+        QVERIFY(decoded.text.isEmpty());
+    }
+
+    void unencodableReported_data() {
+        addColumns<Unencodable>();
+        addRow("emoji after crlf", QStringLiteral("ab\r\ncd😀"), 1, 2, 3, 0x1F600u);
+        addRow("after a jis spelling", QStringLiteral("x\u301C\u00E9"), 1, 1, 3, 0xE9u);
+        addRow("before a jis spelling", QStringLiteral("\r\n\u2212\uAC00\u00AC"), 1, 2, 2, 0xAC00u);
+        addRow("after lone cr and lf", QStringLiteral("a\rb\nc\u0101"), 1, 3, 2, 0x101u);
+        addRow("korean", QStringLiteral("한"), 1, 1, 1, 0xD55Cu);
+        addRow("eight counted, five reported", QStringLiteral("ok😀").repeated(8), 8, 1, 15,
+               0x1F600u);
+    }
+
+    void unencodableReported() {
+        const auto [text, count, line, column, codePoint] = fetchRow<Unencodable>();
+        const Cp932Encoded encoded = encodeCp932(text);
+        QVERIFY(!encoded.ok());
+        QVERIFY(encoded.bytes.isEmpty());
+        QCOMPARE(encoded.unencodableCount, qsizetype(count));
+        QCOMPARE(encoded.firstUnencodable.size(), std::min(count, 5));
+        QCOMPARE(encoded.firstUnencodable.last().line, qsizetype(line));
+        QCOMPARE(encoded.firstUnencodable.last().column, qsizetype(column));
+        QCOMPARE(uint(encoded.firstUnencodable.last().codePoint), codePoint);
+    }
+
+    void clearlyUtf8_data() {
+        addColumns<std::tuple<QByteArray, bool>>();
+        addRow("japanese utf-8", QStringLiteral("日本語のテキストです。\n").toUtf8(), true);
+        addRow("utf-8 byte order mark", QByteArray("\xEF\xBB\xBFprint 1;"), true);
+        addRow("ascii only", QByteArray("print 1;\r\n"), false);
+        addRow("shift_jis japanese", QByteArray("\x93\xFA\x96\x7B\x8C\xEA"), false);
+        // Half-width katakana pairs that are also valid two-byte UTF-8.
+        for (const char* pair : {"\xCA\xB2", "\xC8\xBA", "\xC5\xB2", "\xC3\xA8", "\xCF\xB2"}) {
+            QTest::addRow("kana %02x%02x", uchar(pair[0]), uchar(pair[1]))
+                << "print \"" + QByteArray(pair) + "\";" << false;
+        }
+    }
+
+    void clearlyUtf8() {
+        const auto [bytes, utf8] = fetchRow<std::tuple<QByteArray, bool>>();
+        QCOMPARE(isClearlyUtf8(bytes), utf8);
+        if (!utf8) {
+            QVERIFY(decodeCp932(bytes).ok());
+        }
+    }
+};
 
 ONDREL_TEST_MAIN(Cp932Test)
 #include "test_cp932.moc"
