@@ -11,227 +11,187 @@
 
 using namespace ondrel;
 
+namespace {
+
+// The text; searched for; replaced with; the result.
+using Replaced = std::tuple<QString, QString, QString, QString>;
+// The item chosen; the selection; the clipboard before; the document, the clipboard and the
+// caret after.
+using Clipboard = std::tuple<QString, int, int, QString, QString, QString, int>;
+
+}  // namespace
+
 class EditingTest : public QObject {
     Q_OBJECT
 private slots:
-    void replaceAllFunction_data();
-    void replaceAllFunction();
-    void replaceThroughMenu();
-    void replaceLeavesDocument_data();
-    void replaceLeavesDocument();
-    void clipboard_data();
-    void clipboard();
-    void pasteWithoutTextOnClipboard();
-    void deleteSelection_data();
-    void deleteSelection();
-    void dateTimeStamp();
-    void sizeSequenceAndLimits();
-    void colour();
-};
-
-void EditingTest::replaceAllFunction_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("search");
-    QTest::addColumn<QString>("replacement");
-    QTest::addColumn<QString>("expected");
-    addRow("leftmost, no overlap", "aaa", "aa", "b", "ba");
-    addRow("replaced text not searched again", "aba", "a", "aa", "aabaa");
-    addRow("case differs", "use perl;", "Perl", "X", "use perl;");
-    addRow("trailing blank", "my $a= $a ;", "$a ", "$b ", "my $a= $b ;");
-    addRow("full-width differs", "ＡA", "A", "B", "ＡB");
-    addRow("hiragana and katakana differ", "かカ", "カ", "ガ", "かガ");
-    addRow("across crlf", "a\r\nb\r\nc", "\r\nb", "-", "a-\r\nc");
-    addRow("whole text", "xyz", "xyz", "", "");
-    addRow("empty search", "abc", "", "z", "abc");
-}
-
-void EditingTest::replaceAllFunction() {
-    QFETCH(QString, text);
-    QFETCH(QString, search);
-    QFETCH(QString, replacement);
-    QFETCH(QString, expected);
-    QCOMPARE(replaceAll(text, search, replacement), expected);
-}
-
-void EditingTest::replaceThroughMenu() {
-    Fixture f;
-    const QString before = QStringLiteral("$x = 1;\r\nprint $x;\r\n");
-    f.setDocument(before, 10, 12);
-    f.dialogs.pushText(QStringLiteral("$x"));
-    f.dialogs.pushText(QStringLiteral("$count"));
-    f.choose("mnuokikae");
-    QCOMPARE(f.text().text(), QStringLiteral("$count = 1;\r\nprint $count;\r\n"));
-    QCOMPARE(f.text().selectionEnd(), 0);
-    const auto& calls = f.dialogs.calls();
-    QCOMPARE(calls.size(), 2);
-    QCOMPARE(calls[0].text, QStringLiteral("検索する文字列"));
-    QCOMPARE(calls[1].text, QStringLiteral("置換後の文字列"));
-    for (const auto& call : calls) {
-        QCOMPARE(call.title, QStringLiteral("検索置換"));
-        QCOMPARE(call.defaultText, QString());
+    void replaceAllFunction_data() {
+        addColumns<Replaced>();
+        addRow("leftmost, no overlap", "aaa", "aa", "b", "ba");
+        addRow("replaced text not searched again", "aba", "a", "aa", "aabaa");
+        addRow("case differs", "use perl;", "Perl", "X", "use perl;");
+        addRow("trailing blank", "my $a= $a ;", "$a ", "$b ", "my $a= $b ;");
+        addRow("full-width differs", "ＡA", "A", "B", "ＡB");
+        addRow("hiragana and katakana differ", "かカ", "カ", "ガ", "かガ");
+        addRow("across crlf", "a\r\nb\r\nc", "\r\nb", "-", "a-\r\nc");
+        addRow("whole text", "xyz", "xyz", "", "");
+        addRow("empty search", "abc", "", "z", "abc");
     }
-    f.choose("mnuUndo");
-    QCOMPARE(f.text().text(), before);
-}
 
-void EditingTest::replaceLeavesDocument_data() {
-    QTest::addColumn<QStringList>("answers");
-    QTest::addColumn<int>("selStart");  // where the selection ends up
-    QTest::addColumn<int>("selEnd");
-    addRow("cancel at search", QStringList{""}, 2, 4);
-    addRow("cancel at replacement", QStringList{"a", ""}, 2, 4);
-    addRow("no match moves the caret home", QStringList{"Perl", "Ruby"}, 0, 0);
-}
-
-void EditingTest::replaceLeavesDocument() {
-    QFETCH(QStringList, answers);
-    QFETCH(int, selStart);
-    QFETCH(int, selEnd);
-    Fixture f;
-    f.setDocument(QStringLiteral("banana perl"), 2, 4);
-    for (const QString& answer : answers) {
-        f.dialogs.pushText(answer);
+    void replaceAllFunction() {
+        const auto [text, search, replacement, expected] = fetchRow<Replaced>();
+        QCOMPARE(replaceAll(text, search, replacement), expected);
     }
-    f.choose("mnuokikae");
-    QCOMPARE(f.text().text(), QStringLiteral("banana perl"));
-    QCOMPARE(f.text().selectionStart(), selStart);
-    QCOMPARE(f.text().selectionEnd(), selEnd);
-    QCOMPARE(f.dialogs.calls().size(), answers.size());
-}
 
-void EditingTest::clipboard_data() {
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<int>("selStart");
-    QTest::addColumn<int>("selEnd");
-    QTest::addColumn<QString>("clipboardBefore");
-    QTest::addColumn<QString>("document");
-    QTest::addColumn<QString>("clipboardAfter");
-    QTest::addColumn<int>("caret");
-    addRow("copy", "mnuCopy", 1, 3, "old", "a\r\nb", "\r\n", 3);
-    addRow("copy nothing empties clipboard", "mnuCopy", 2, 2, "old", "a\r\nb", "", 2);
-    addRow("cut", "mnuCut", 0, 2, "old", "\nb", "a\r", 0);
-    addRow("cut nothing", "mnuCut", 1, 1, "old", "a\r\nb", "", 1);
-    addRow("paste over selection", "mnuPaste", 0, 1, "x\ry\nz\r\n", "x\ry\nz\r\n\r\nb",
-           "x\ry\nz\r\n", 7);
-    addRow("paste empty text", "mnuPaste", 0, 1, "", "\r\nb", "", 0);
-}
-
-void EditingTest::clipboard() {
-    QFETCH(QString, item);
-    QFETCH(int, selStart);
-    QFETCH(int, selEnd);
-    QFETCH(QString, clipboardBefore);
-    QFETCH(QString, document);
-    QFETCH(QString, clipboardAfter);
-    QFETCH(int, caret);
-    Fixture f;
-    QGuiApplication::clipboard()->setText(clipboardBefore);
-    f.setDocument(QStringLiteral("a\r\nb"), selStart, selEnd);
-    f.choose(item.toLatin1().constData());
-    QCOMPARE(f.text().text(), document);
-    QCOMPARE(QGuiApplication::clipboard()->text(), clipboardAfter);
-    QCOMPARE(f.text().caretPosition(), caret);
-}
-
-void EditingTest::pasteWithoutTextOnClipboard() {
-    Fixture f;
-    auto* picture = new QMimeData;
-    picture->setImageData(QImage(2, 2, QImage::Format_RGB32));
-    QGuiApplication::clipboard()->setMimeData(picture);
-    f.setDocument(QStringLiteral("keep[gone]"), 4, 10);
-    f.choose("mnuPaste");
-    QCOMPARE(f.text().text(), QStringLiteral("keep"));
-    f.choose("mnuPaste");
-    QCOMPARE(f.text().text(), QStringLiteral("keep"));
-}
-
-void EditingTest::deleteSelection_data() {
-    QTest::addColumn<int>("selStart");
-    QTest::addColumn<int>("selEnd");
-    QTest::addColumn<QString>("expected");
-    addRow("selection removed", 1, 3, "ad");
-    addRow("nothing selected changes nothing", 1, 1, "abcd");
-    addRow("at the end", 4, 4, "abcd");
-}
-
-void EditingTest::deleteSelection() {
-    QFETCH(int, selStart);
-    QFETCH(int, selEnd);
-    QFETCH(QString, expected);
-    Fixture f;
-    QGuiApplication::clipboard()->setText(QStringLiteral("clip"));
-    f.setDocument(QStringLiteral("abcd"), selStart, selEnd);
-    f.choose("mnuDelete");
-    QCOMPARE(f.text().text(), expected);
-    QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("clip"));
-}
-
-void EditingTest::dateTimeStamp() {
-    QCOMPARE(EditCommands::dateTimeStamp(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))),
-             QStringLiteral("2026/12/06 9:05:07"));
-    QCOMPARE(EditCommands::dateTimeStamp(QDateTime(QDate(2027, 1, 31), QTime(23, 59, 0))),
-             QStringLiteral("2027/01/31 23:59:00"));
-    // Through the menu: today's stamp replaces the selection, the caret after it.
-    Fixture f;
-    f.setDocument(QStringLiteral("[x]"), 1, 2);
-    const QString year = QString::number(QDate::currentDate().year());
-    f.choose("mnutimedate");
-    const QString text = f.text().text();
-    QVERIFY2(text.startsWith(QStringLiteral("[") + year) && text.endsWith(QLatin1Char(']')) &&
-                 text.size() >= 18,
-             qPrintable(text));
-    QCOMPARE(f.text().caretPosition(), text.size() - 1);
-}
-
-void EditingTest::sizeSequenceAndLimits() {
-    Fixture f;
-    f.setDocument(QStringLiteral("abc"), 1, 2);
-    const char* items[] = {"mnubig", "mnubig",   "mnubig",   "mnunami",
-                           "mnubig", "mnusmall", "mnusmall", "mnusmall"};
-    const int sizes[] = {12, 14, 16, 9, 12, 8, 7, 6};
-    for (int i = 0; i < 8; ++i) {
-        f.choose(items[i]);
-        QCOMPARE(f.text().pointSize(), sizes[i]);
-    }
-    QCOMPARE(f.text().text(), QStringLiteral("abc"));
-    QCOMPARE(f.text().selectionStart(), 1);
-    QCOMPARE(f.text().selectionEnd(), 2);
-    for (const auto& [item, limit] : {std::pair{"mnubig", 25}, std::pair{"mnusmall", 2}}) {
-        f.choose("mnunami");
-        for (int i = 0; i < 12; ++i) {
-            f.choose(item);
+    void replaceThroughMenu() {
+        Fixture f;
+        const QString before = QStringLiteral("$x = 1;\r\nprint $x;\r\n");
+        f.setDocument(before, 10, 12);
+        f.dialogs.pushText(QStringLiteral("$x"));
+        f.dialogs.pushText(QStringLiteral("$count"));
+        f.choose("mnuokikae");
+        QCOMPARE(f.text().text(), QStringLiteral("$count = 1;\r\nprint $count;\r\n"));
+        QCOMPARE(f.text().selectionEnd(), 0);
+        const auto& calls = f.dialogs.calls();
+        QCOMPARE(calls.size(), 2);
+        QCOMPARE(calls[0].text, QStringLiteral("検索する文字列"));
+        QCOMPARE(calls[1].text, QStringLiteral("置換後の文字列"));
+        for (const auto& call : calls) {
+            QCOMPARE(call.title, QStringLiteral("検索置換"));
+            QCOMPARE(call.defaultText, QString());
         }
-        QCOMPARE(f.text().pointSize(), limit);
+        f.choose("mnuUndo");
+        QCOMPARE(f.text().text(), before);
     }
-}
 
-void EditingTest::colour() {
-    Fixture f;
-    f.setDocument(QStringLiteral("text"), 1, 3);
-    // The colour the text is drawn in: Scintilla's style 0, as BGR.
-    auto drawn = [&f] {
-        const long bgr = f.text().widget()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 0UL);
-        return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-    };
-    f.dialogs.push(ScriptedDialogs::cancel());
-    f.choose("mnucolor");
-    QCOMPARE(f.dialogs.calls().last().initialColor, QColor(Qt::black));
-    QCOMPARE(drawn(), QColor(Qt::black));
+    void replaceLeavesDocument_data() {
+        // The answers; where the selection ends up.
+        addColumns<std::tuple<QStringList, int, int>>();
+        addRow("cancel at search", QStringList{""}, 2, 4);
+        addRow("cancel at replacement", QStringList{"a", ""}, 2, 4);
+        addRow("no match moves the caret home", QStringList{"Perl", "Ruby"}, 0, 0);
+    }
 
-    f.dialogs.push(ScriptedDialogs::color(Qt::red));
-    f.choose("mnucolor");
-    QCOMPARE(drawn(), QColor(Qt::red));
-    f.dialogs.push(ScriptedDialogs::cancel());
-    f.choose("mnucolor");
-    QCOMPARE(f.dialogs.calls().last().initialColor, QColor(Qt::red));
-    QCOMPARE(drawn(), QColor(Qt::red));
+    void replaceLeavesDocument() {
+        const auto [answers, selStart, selEnd] = fetchRow<std::tuple<QStringList, int, int>>();
+        Fixture f;
+        f.setDocument(QStringLiteral("banana perl"), 2, 4);
+        for (const QString& answer : answers) {
+            f.dialogs.pushText(answer);
+        }
+        f.choose("mnuokikae");
+        QCOMPARE(f.text().text(), QStringLiteral("banana perl"));
+        QCOMPARE(f.text().selectionStart(), selStart);
+        QCOMPARE(f.text().selectionEnd(), selEnd);
+        QCOMPARE(f.dialogs.calls().size(), answers.size());
+    }
 
-    f.choose("mnubig");  // a new size keeps the colour
-    QCOMPARE(drawn(), QColor(Qt::red));
-    QCOMPARE(f.text().text(), QStringLiteral("text"));
-    QCOMPARE(f.text().selectionStart(), 1);
-    QCOMPARE(f.text().selectionEnd(), 3);
-}
+    void clipboard_data() {
+        addColumns<Clipboard>();
+        addRow("copy", "mnuCopy", 1, 3, "old", "a\r\nb", "\r\n", 3);
+        addRow("copy nothing empties clipboard", "mnuCopy", 2, 2, "old", "a\r\nb", "", 2);
+        addRow("cut", "mnuCut", 0, 2, "old", "\nb", "a\r", 0);
+        addRow("cut nothing", "mnuCut", 1, 1, "old", "a\r\nb", "", 1);
+        addRow("paste over selection", "mnuPaste", 0, 1, "x\ry\nz\r\n", "x\ry\nz\r\n\r\nb",
+               "x\ry\nz\r\n", 7);
+        addRow("paste empty text", "mnuPaste", 0, 1, "", "\r\nb", "", 0);
+        // Delete leaves the clipboard alone.
+        addRow("delete selection", "mnuDelete", 1, 3, "clip", "ab", "clip", 1);
+        addRow("delete nothing", "mnuDelete", 1, 1, "clip", "a\r\nb", "clip", 1);
+        addRow("delete at the end", "mnuDelete", 4, 4, "clip", "a\r\nb", "clip", 4);
+    }
+
+    void clipboard() {
+        const auto [item, selStart, selEnd, before, document, after, caret] = fetchRow<Clipboard>();
+        Fixture f;
+        QGuiApplication::clipboard()->setText(before);
+        f.setDocument(QStringLiteral("a\r\nb"), selStart, selEnd);
+        f.choose(item.toLatin1().constData());
+        QCOMPARE(f.text().text(), document);
+        QCOMPARE(QGuiApplication::clipboard()->text(), after);
+        QCOMPARE(f.text().caretPosition(), caret);
+    }
+
+    void pasteWithoutTextOnClipboard() {
+        Fixture f;
+        auto* picture = new QMimeData;
+        picture->setImageData(QImage(2, 2, QImage::Format_RGB32));
+        QGuiApplication::clipboard()->setMimeData(picture);
+        f.setDocument(QStringLiteral("keep[gone]"), 4, 10);
+        f.choose("mnuPaste");
+        QCOMPARE(f.text().text(), QStringLiteral("keep"));
+        f.choose("mnuPaste");
+        QCOMPARE(f.text().text(), QStringLiteral("keep"));
+    }
+
+    void dateTimeStamp() {
+        QCOMPARE(EditCommands::dateTimeStamp(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7))),
+                 QStringLiteral("2026/12/06 9:05:07"));
+        QCOMPARE(EditCommands::dateTimeStamp(QDateTime(QDate(2027, 1, 31), QTime(23, 59, 0))),
+                 QStringLiteral("2027/01/31 23:59:00"));
+        // Through the menu: today's stamp replaces the selection, the caret after it.
+        Fixture f;
+        f.setDocument(QStringLiteral("[x]"), 1, 2);
+        const QString year = QString::number(QDate::currentDate().year());
+        f.choose("mnutimedate");
+        const QString text = f.text().text();
+        QVERIFY2(text.startsWith(QStringLiteral("[") + year) && text.endsWith(QLatin1Char(']')) &&
+                     text.size() >= 18,
+                 qPrintable(text));
+        QCOMPARE(f.text().caretPosition(), text.size() - 1);
+    }
+
+    // Each size step, then the limits; neither the text nor the selection moves.
+    void sizeSequenceAndLimits() {
+        Fixture f;
+        f.setDocument(QStringLiteral("abc"), 1, 2);
+        const std::pair<const char*, int> steps[] = {
+            {"mnubig", 12}, {"mnubig", 14},  {"mnubig", 16},  {"mnunami", 9},
+            {"mnubig", 12}, {"mnusmall", 8}, {"mnusmall", 7}, {"mnusmall", 6}};
+        for (const auto& [item, size] : steps) {
+            f.choose(item);
+            QCOMPARE(f.text().pointSize(), size);
+        }
+        QCOMPARE(f.text().text(), QStringLiteral("abc"));
+        QCOMPARE(f.text().selectionStart(), 1);
+        QCOMPARE(f.text().selectionEnd(), 2);
+        for (const auto& [item, limit] : {std::pair{"mnubig", 25}, std::pair{"mnusmall", 2}}) {
+            f.choose("mnunami");
+            for (int i = 0; i < 12; ++i) {
+                f.choose(item);
+            }
+            QCOMPARE(f.text().pointSize(), limit);
+        }
+    }
+
+    void colour() {
+        Fixture f;
+        f.setDocument(QStringLiteral("text"), 1, 3);
+        // The colour the text is drawn in: Scintilla's style 0, as BGR.
+        auto drawn = [&f] {
+            const long bgr =
+                f.text().widget()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 0UL);
+            return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+        };
+        f.dialogs.push(ScriptedDialogs::cancel());
+        f.choose("mnucolor");
+        QCOMPARE(f.dialogs.calls().last().initialColor, QColor(Qt::black));
+        QCOMPARE(drawn(), QColor(Qt::black));
+
+        f.dialogs.push(ScriptedDialogs::color(Qt::red));
+        f.choose("mnucolor");
+        QCOMPARE(drawn(), QColor(Qt::red));
+        f.dialogs.push(ScriptedDialogs::cancel());
+        f.choose("mnucolor");
+        QCOMPARE(f.dialogs.calls().last().initialColor, QColor(Qt::red));
+        QCOMPARE(drawn(), QColor(Qt::red));
+
+        f.choose("mnubig");  // a new size keeps the colour
+        QCOMPARE(drawn(), QColor(Qt::red));
+        QCOMPARE(f.text().text(), QStringLiteral("text"));
+        QCOMPARE(f.text().selectionStart(), 1);
+        QCOMPARE(f.text().selectionEnd(), 3);
+    }
+};
 
 ONDREL_TEST_MAIN(EditingTest)
 #include "test_editing.moc"

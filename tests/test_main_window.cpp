@@ -1,11 +1,9 @@
 #include <Qsci/qsciscintilla.h>
 #include <QLabel>
 #include <QMenuBar>
-#include <QSignalSpy>
-#include <QStatusBar>
-#include <QTest>
-
 #include <QSet>
+#include <QSignalSpy>
+#include <QTest>
 
 #include "app/menu_table.h"
 #include "app/status_bar.h"
@@ -17,165 +15,140 @@ using namespace ondrel;
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void startsWithFreshDocument();
-    void statusBarTogglesOverTextArea();
-    void textAreaFillsClientArea_data();
-    void textAreaFillsClientArea();
-    void menuTreeShape();
-    void everyCommandRoutedOnce();
-    void ctrlKeysInTextAreaReachMenu_data();
-    void ctrlKeysInTextAreaReachMenu();
-    void enterTypesCrLf();
-};
-
-void MainWindowTest::startsWithFreshDocument() {
-    Fixture f;
-    QCOMPARE(f.text().text().toUtf8(), QByteArray("#!/usr/local/bin/perl\r\n\r\n"));
-    QCOMPARE(f.text().caretPosition(), 25);
-    QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
-    QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [project]"));
-    QCOMPARE(f.window.focusWidget(), f.text().widget());
-    QCOMPARE(f.dialogs.calls().size(), 0);
-}
-
-// The bar and its check mark follow each other; the bar lies over the bottom of the text
-// area, which stays where it was.
-void MainWindowTest::statusBarTogglesOverTextArea() {
-    Fixture f;
-    StatusBar* bar = f.window.statusBarPanels();
-    QWidget* client = f.window.centralWidget();
-    for (bool shown : {false, true, false, true}) {
-        QCOMPARE(bar->isVisibleTo(&f.window), shown);
-        QCOMPARE(f.window.action("mnustatus")->isChecked(), shown);
-        QCOMPARE(f.text().widget()->geometry(), client->rect());
-        f.choose("mnustatus");
+    // The bar and its check mark follow each other; the bar lies over the bottom of the text
+    // area, which stays where it was.
+    void statusBarTogglesOverTextArea() {
+        Fixture f;
+        StatusBar* bar = f.window.statusBarPanels();
+        QWidget* client = f.window.centralWidget();
+        for (bool shown : {false, true, false, true}) {
+            QCOMPARE(bar->isVisibleTo(&f.window), shown);
+            QCOMPARE(f.window.action("mnustatus")->isChecked(), shown);
+            QCOMPARE(f.text().widget()->geometry(), client->rect());
+            f.choose("mnustatus");
+        }
+        QCOMPARE(bar->geometry(), QRect(0, client->height() - 25, client->width(), 25));
+        for (int i = 0; i < 4; ++i) {
+            QVERIFY(bar->panel(i)->width() >= 96);
+        }
+        const QDate today = QDate::currentDate();
+        QCOMPARE(bar->panel(3)->text(),
+                 QString::asprintf("%04d/%02d/%02d", today.year(), today.month(), today.day()));
     }
-    QCOMPARE(bar->geometry(), QRect(0, client->height() - 25, client->width(), 25));
-    for (int i = 0; i < 4; ++i) {
-        QVERIFY(bar->panel(i)->width() >= 96);
+
+    void textAreaFillsClientArea_data() {
+        addColumns<std::tuple<QSize, bool>>();  // the window's size; minimised first
+        addRow("designed", QSize(489, 440), false);
+        addRow("tiny", QSize(20, 30), false);
+        addRow("wide", QSize(1200, 200), false);
+        addRow("minimised, then restored", QSize(489, 440), true);
     }
-    QCOMPARE(bar->panel(3)->text(), QDate::currentDate().toString(QStringLiteral("yyyy/MM/dd")));
-}
 
-void MainWindowTest::textAreaFillsClientArea_data() {
-    QTest::addColumn<QSize>("size");
-    QTest::addColumn<bool>("minimised");
-    QTest::newRow("designed") << QSize(489, 440) << false;
-    QTest::newRow("tiny") << QSize(20, 30) << false;
-    QTest::newRow("wide") << QSize(1200, 200) << false;
-    QTest::newRow("minimised, then restored") << QSize(489, 440) << true;
-}
-
-void MainWindowTest::textAreaFillsClientArea() {
-    QFETCH(QSize, size);
-    QFETCH(bool, minimised);
-    Fixture f;
-    f.window.resize(size);
-    if (minimised) {
-        f.window.setWindowState(Qt::WindowMinimized);
+    void textAreaFillsClientArea() {
+        const auto [size, minimised] = fetchRow<std::tuple<QSize, bool>>();
+        Fixture f;
+        f.window.resize(size);
+        if (minimised) {
+            f.window.setWindowState(Qt::WindowMinimized);
+            QCoreApplication::processEvents();
+            QCOMPARE(f.text().widget()->size(), QSize(0, 0));
+            f.window.setWindowState(Qt::WindowNoState);
+        }
         QCoreApplication::processEvents();
-        QCOMPARE(f.text().widget()->size(), QSize(0, 0));
-        f.window.setWindowState(Qt::WindowNoState);
+        QCOMPARE(f.text().widget()->geometry(), f.window.centralWidget()->rect());
+        QVERIFY(!f.text().widget()->size().isEmpty());
     }
-    QCoreApplication::processEvents();
-    QCOMPARE(f.text().widget()->geometry(), f.window.centralWidget()->rect());
-    QVERIFY(!f.text().widget()->size().isEmpty());
-}
 
-void MainWindowTest::menuTreeShape() {
-    Fixture f;
-    const QList<QAction*> topLevel = f.window.menuBar()->actions();
-    QCOMPARE(topLevel.size(), 6);
-    QCOMPARE(topLevel[3]->objectName(), QStringLiteral("mnuproject"));
-    QCOMPARE(topLevel[4]->objectName(), QStringLiteral("mnuset"));
-
-    // Walk the real menus, not the table.
-    int menus = 0, separators = 0, commands = 0;
-    QSet<QString> names;
-    QList<QAction*> pending = topLevel;
-    while (!pending.isEmpty()) {
-        QAction* action = pending.takeFirst();
-        names.insert(action->objectName());
-        if (action->menu() != nullptr) {
-            ++menus;
-            pending += action->menu()->actions();
-        } else if (action->isSeparator()) {
-            ++separators;
-        } else {
-            ++commands;
+    void menuTreeShape() {
+        Fixture f;
+        const QList<QAction*> topLevel = f.window.menuBar()->actions();
+        QCOMPARE(topLevel.size(), 6);
+        QCOMPARE(topLevel[3]->objectName(), QStringLiteral("mnuproject"));
+        QCOMPARE(topLevel[4]->objectName(), QStringLiteral("mnuset"));
+        // Walk the real menus, not the table.
+        int menus = 0, separators = 0, commands = 0;
+        QSet<QString> names;
+        for (QList<QAction*> pending = topLevel; !pending.isEmpty();) {
+            QAction* action = pending.takeFirst();
+            names.insert(action->objectName());
+            if (action->menu() != nullptr) {
+                ++menus;
+                pending += action->menu()->actions();
+            } else {
+                ++(action->isSeparator() ? separators : commands);
+            }
         }
-    }
-    QCOMPARE(menus, 12);
-    QCOMPARE(separators, 8);
-    QCOMPARE(commands, 51);
-    QCOMPARE(names.size(), 71);
-    QVERIFY(!names.contains(QString()));
+        QCOMPARE(menus, 12);
+        QCOMPARE(separators, 8);
+        QCOMPARE(commands, 51);
+        QCOMPARE(names.size(), 71);
+        QVERIFY(!names.contains(QString()));
 
-    QSet<QString> shortcuts;
-    for (QAction* action : f.window.findChildren<QAction*>()) {
-        if (!action->shortcut().isEmpty()) {
-            shortcuts.insert(action->shortcut().toString(QKeySequence::PortableText));
+        QSet<QString> shortcuts;
+        for (QAction* action : f.window.findChildren<QAction*>()) {
+            if (!action->shortcut().isEmpty()) {
+                shortcuts.insert(action->shortcut().toString(QKeySequence::PortableText));
+            }
         }
+        const QSet<QString> expected = {"Ctrl+U", "Ctrl+X", "Ctrl+C", "Ctrl+V",
+                                        "Ctrl+D", "Ctrl+T", "Ctrl+S", "Ctrl+O"};
+        QCOMPARE(shortcuts, expected);
     }
-    const QSet<QString> expected = {"Ctrl+U", "Ctrl+X", "Ctrl+C", "Ctrl+V",
-                                    "Ctrl+D", "Ctrl+T", "Ctrl+S", "Ctrl+O"};
-    QCOMPARE(shortcuts, expected);
-}
 
-void MainWindowTest::everyCommandRoutedOnce() {
-    Fixture f;
-    QSet<QString> commandNames;
-    for (std::size_t row = 0; row < kMenuTable.size(); ++row) {
-        if (menuItemKind(row) == MenuItemKind::Command) {
-            commandNames.insert(QString::fromLatin1(kMenuTable[row].name));
+    // Every command of the menu table has exactly one handler.
+    void everyCommandRoutedOnce() {
+        Fixture f;
+        QSet<QString> commandNames;
+        for (std::size_t row = 0; row < kMenuTable.size(); ++row) {
+            if (menuItemKind(row) == MenuItemKind::Command) {
+                commandNames.insert(QString::fromLatin1(kMenuTable[row].name));
+            }
         }
+        QSet<QString> routed;
+        for (const MainWindow::Route& route : f.window.routes()) {
+            QVERIFY2(commandNames.contains(route.first), qPrintable(route.first));
+            QVERIFY2(!routed.contains(route.first), qPrintable(route.first));
+            routed.insert(route.first);
+        }
+        QCOMPARE(routed, commandNames);
     }
-    QSet<QString> routed;
-    for (const MainWindow::Route& route : f.window.routes()) {
-        QVERIFY2(commandNames.contains(route.first), qPrintable(route.first));
-        QVERIFY2(!routed.contains(route.first), qPrintable(route.first));
-        routed.insert(route.first);
+
+    void ctrlKeysInTextAreaReachMenu_data() {
+        addColumns<std::tuple<QString, int>>();
+        addRow("undo", "mnuUndo", int(Qt::Key_U));
+        addRow("cut", "mnuCut", int(Qt::Key_X));
+        addRow("copy", "mnuCopy", int(Qt::Key_C));
+        addRow("paste", "mnuPaste", int(Qt::Key_V));
+        addRow("delete", "mnuDelete", int(Qt::Key_D));
+        addRow("date and time", "mnutimedate", int(Qt::Key_T));
+        addRow("status bar", "mnustatus", int(Qt::Key_S));
+        addRow("replace", "mnuokikae", int(Qt::Key_O));
     }
-    QCOMPARE(routed, commandNames);
-}
 
-void MainWindowTest::ctrlKeysInTextAreaReachMenu_data() {
-    QTest::addColumn<QString>("item");
-    QTest::addColumn<int>("key");
-    QTest::newRow("undo") << "mnuUndo" << int(Qt::Key_U);
-    QTest::newRow("cut") << "mnuCut" << int(Qt::Key_X);
-    QTest::newRow("copy") << "mnuCopy" << int(Qt::Key_C);
-    QTest::newRow("paste") << "mnuPaste" << int(Qt::Key_V);
-    QTest::newRow("delete") << "mnuDelete" << int(Qt::Key_D);
-    QTest::newRow("date and time") << "mnutimedate" << int(Qt::Key_T);
-    QTest::newRow("status bar") << "mnustatus" << int(Qt::Key_S);
-    QTest::newRow("replace") << "mnuokikae" << int(Qt::Key_O);
-}
+    void ctrlKeysInTextAreaReachMenu() {
+        const auto [item, key] = fetchRow<std::tuple<QString, int>>();
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        QsciScintilla* editor = f.text().widget();
+        editor->setFocus();
+        QSignalSpy spy(f.window.action(item), &QAction::triggered);
+        // Keep the command itself from acting, so only where the key went is observed.
+        disconnect(f.window.action(item), &QAction::triggered, &f.window, nullptr);
+        f.setDocument(QStringLiteral("abc\r\ndef\r\n"), 0, 3);
+        QTest::keyClick(editor, static_cast<Qt::Key>(key), Qt::ControlModifier);
+        QCOMPARE(spy.count(), 1);
+        // The editor's own bindings (lower case, duplicate, transpose, clipboard) did not run.
+        QCOMPARE(f.text().text(), QStringLiteral("abc\r\ndef\r\n"));
+    }
 
-void MainWindowTest::ctrlKeysInTextAreaReachMenu() {
-    QFETCH(QString, item);
-    QFETCH(int, key);
-    Fixture f;
-    QVERIFY(QTest::qWaitForWindowActive(&f.window));
-    QsciScintilla* editor = f.text().widget();
-    editor->setFocus();
-    QSignalSpy spy(f.window.action(item), &QAction::triggered);
-    // Keep the command itself from acting, so only where the key went is observed.
-    disconnect(f.window.action(item), &QAction::triggered, &f.window, nullptr);
-    f.setDocument(QStringLiteral("abc\r\ndef\r\n"), 0, 3);
-    QTest::keyClick(editor, static_cast<Qt::Key>(key), Qt::ControlModifier);
-    QCOMPARE(spy.count(), 1);
-    // The editor's own bindings (lower case, duplicate, transpose, clipboard) did not run.
-    QCOMPARE(f.text().text(), QStringLiteral("abc\r\ndef\r\n"));
-}
-
-void MainWindowTest::enterTypesCrLf() {
-    Fixture f;
-    QVERIFY(QTest::qWaitForWindowActive(&f.window));
-    f.setDocument(QStringLiteral("ab"), 1, 1);
-    QTest::keyClick(f.text().widget(), Qt::Key_Return);
-    QCOMPARE(f.text().text(), QStringLiteral("a\r\nb"));
-}
+    void enterTypesCrLf() {
+        Fixture f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        f.setDocument(QStringLiteral("ab"), 1, 1);
+        QTest::keyClick(f.text().widget(), Qt::Key_Return);
+        QCOMPARE(f.text().text(), QStringLiteral("a\r\nb"));
+    }
+};
 
 ONDREL_TEST_MAIN(MainWindowTest)
 #include "test_main_window.moc"

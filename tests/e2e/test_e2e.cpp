@@ -6,10 +6,12 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
+#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -64,11 +66,7 @@ bool waitFor(Condition condition) {
 // The bytes an item of the Project or Basic settings menus inserts, from the file that the
 // snippet tests hold every insertion to.
 QByteArray savedInsertion(const char* item) {
-    QFile file(QFINDTESTDATA("../data/snippets.cp932"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return "<no snippets.cp932>";
-    }
-    const QByteArray all = file.readAll();
+    const QByteArray all = readBytes(QFINDTESTDATA("../data/snippets.cp932"));
     const QByteArray marker = QByteArray("=== ") + item + "\r\n";
     const qsizetype start = all.indexOf(marker) + marker.size();
     const qsizetype end = all.indexOf("=== ", start);
@@ -79,201 +77,170 @@ QByteArray savedInsertion(const char* item) {
 
 class EndToEndTest : public QObject {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void wholeSession();
-    void cleanupTestCase();
-
-private:
-    void keys(const QStringList& sequence);
-    // Opens a menu path by access keys, waiting for each popup before the next key.
-    void menu(const QStringList& sequence);
-    QImage screenshot(const QString& window, const QString& name);
-
     QTemporaryDir m_dir;
     QProcess m_app;
     QProcess m_clipboard;
     qint64 m_pid = 0;
-};
 
-void EndToEndTest::initTestCase() {
-    QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run under xvfb-run: no DISPLAY");
-    for (const char* tool : {"xdotool", "xclip", "import"}) {
+    void keys(const QStringList& sequence) {
+        QCOMPARE(xdotool(QStringList{"key", "--delay", "120"} + sequence).exitCode, 0);
+    }
+
+    // Opens a menu path by access keys, waiting for each popup before the next key.
+    void menu(const QStringList& sequence) {
+        const int before = visibleWindows(m_pid).size();
+        int popups = 0;
+        for (int i = 0; i < sequence.size(); ++i) {
+            // The first key opens a menu, and a key marked with a trailing "+" a submenu; the last
+            // key runs the command and closes every menu.
+            QString key = sequence[i];
+            const bool opensMenu = i == 0 || key.endsWith(QLatin1Char('+'));
+            key.chop(key.endsWith(QLatin1Char('+')) ? 1 : 0);
+            keys({key});
+            if (opensMenu) {
+                ++popups;
+                QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() >= before + popups; }),
+                         qPrintable(QStringLiteral("no menu after ") +
+                                    sequence.mid(0, i + 1).join(' ')));
+            }
+        }
+        QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() == before; }),
+                 qPrintable(QStringLiteral("menus still open after ") + sequence.join(' ')));
+    }
+
+    QImage screenshot(const QString& window, const QString& name) {
+        run(QStringLiteral("import"), {QStringLiteral("-window"), window, m_dir.filePath(name)});
+        return QImage(m_dir.filePath(name));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "run under xvfb-run: no DISPLAY");
+        for (const char* tool : {"xdotool", "xclip", "import"}) {
+            QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
+        }
+        QVERIFY(m_dir.isValid());
+    }
+
+    void wholeSession() {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        m_app.setProcessEnvironment(environment);
+        m_app.setWorkingDirectory(m_dir.path());
+        m_app.start(QStringLiteral(ONDREL_BINARY), {});
+        QVERIFY2(m_app.waitForStarted(kTimeoutMs), "the program did not start");
+        m_pid = m_app.processId();
+
+        // The splash comes first, then hands over to the main window.
+        QVERIFY2(waitFor([&] { return !visibleWindows(m_pid).isEmpty(); }), "no splash window");
+        QString mainWindow;
+        QVERIFY2(waitFor([&] {
+                     mainWindow = windowNamed(QStringLiteral("^Ondrel \\[project\\]$"));
+                     return !mainWindow.isEmpty() && visibleWindows(m_pid).size() == 1;
+                 }),
+                 "the splash did not hand over to a window titled \"Ondrel [project]\"");
+        QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
+
+        // A fixed snippet, a routine and a settings block, through menus opened by access keys.
+        // A menu opens with its first item highlighted; a repeated access key moves on to the
+        // next item that has it, and opens it when it is a submenu.
+        const QStringList paths[] = {{"alt+p", "Return+", "f"},  // 関数や宣言 > ライブラリ取り込み
+                                     {"alt+s", "t"},         // 時間の取得
+                                     {"alt+s", "h+", "a"}};  // 変数定義 > アクセスカウンタ
+        for (const QStringList& path : paths) {
+            menu(path);
+            if (QTest::currentTestFailed()) {
+                return;
+            }
+        }
+
+        // Typed text, and Japanese text pasted from the clipboard.
+        QCOMPARE(xdotool({"type", "--delay", "30", QStringLiteral("print 1;")}).exitCode, 0);
+        keys({"Return"});
+        const QString pasted = QStringLiteral("日本語テキスト");
+        m_clipboard.start(QStringLiteral("xclip"), {"-selection", "clipboard", "-quiet"});
+        QVERIFY(m_clipboard.waitForStarted(kTimeoutMs));
+        m_clipboard.write(pasted.toUtf8());
+        QVERIFY(m_clipboard.waitForBytesWritten(kTimeoutMs));
+        m_clipboard.closeWriteChannel();
         QVERIFY2(
-            run(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("command -v ") + tool})
-                    .exitCode == 0,
-            tool);
+            waitFor([&] {
+                return run(QStringLiteral("xclip"), {"-o", "-selection", "clipboard"}).output ==
+                       pasted;
+            }),
+            "xclip did not take the clipboard");
+        keys({"ctrl+v"});
+
+        // Ctrl+S shows the status bar: the bottom of the window changes.
+        const QImage before = screenshot(mainWindow, QStringLiteral("before.png"));
+        keys({"ctrl+s"});
+        QImage after;
+        QVERIFY2(waitFor([&] {
+                     after = screenshot(mainWindow, QStringLiteral("after.png"));
+                     return !after.isNull() && after.size() == before.size() &&
+                            after.copy(0, after.height() - 25, after.width(), 25) !=
+                                before.copy(0, before.height() - 25, before.width(), 25);
+                 }),
+                 "Ctrl+S did not show the status bar at the bottom of the window");
+
+        // Save As through the real file dialog.
+        const QString saved = m_dir.filePath(QStringLiteral("out.cgi"));
+        // ファイル(&F) and 書式(&F) share their access key, and Alt+F moves between them; the
+        // File menu is reached from the Edit menu, whose key is its own.
+        const int windows = visibleWindows(m_pid).size();
+        keys({"alt+e"});
+        QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > windows; }));
+        keys({"Left", "a"});
+        QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() > windows; }),
+                 "the save dialog did not open");
+        QThread::msleep(500);
+        keys({"ctrl+a"});
+        QCOMPARE(xdotool({"type", "--delay", "20", saved}).exitCode, 0);
+        keys({"Return"});
+        QVERIFY2(waitFor([&] { return QFile::exists(saved); }), "the file was not saved");
+        QVERIFY2(waitFor([&] {
+                     return !windowNamed(QStringLiteral("^Ondrel \\[") +
+                                         QRegularExpression::escape(saved) + "\\]$")
+                                 .isEmpty();
+                 }),
+                 "the caption did not change to the saved path");
+
+        // 日本語テキスト in code page 932, and the CR LF every save adds.
+        const QByteArray expected = "#!/usr/local/bin/perl\r\n\r\n" +
+                                    savedInsertion("mnufile_get") + savedInsertion("mnuget_time") +
+                                    savedInsertion("mnuaccesscnt") + "print 1;\r\n" +
+                                    QByteArray::fromHex("93fa967b8cea8365834c83588367") + "\r\n";
+        QCOMPARE(readBytes(saved), expected);
+
+        // Exit, answered Yes (the default button), ends the process. With no window manager on
+        // the virtual display, the focus goes back to the main window by hand once the dialog
+        // has closed.
+        QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
+        keys({"alt+e"});
+        QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > 1; }));
+        keys({"Left", "x"});
+        QString question;
+        QVERIFY2(waitFor([&] {
+                     question = windowNamed(QStringLiteral("^終了$"));
+                     return !question.isEmpty();
+                 }),
+                 "no exit question titled 終了");
+        QCOMPARE(xdotool({"windowfocus", "--sync", question}).exitCode, 0);
+        keys({"Return"});
+        QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
+        QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(m_app.exitCode(), 0);
     }
-    QVERIFY(m_dir.isValid());
-}
 
-void EndToEndTest::keys(const QStringList& sequence) {
-    QCOMPARE(xdotool(QStringList{"key", "--delay", "120"} + sequence).exitCode, 0);
-}
-
-void EndToEndTest::menu(const QStringList& sequence) {
-    const int before = visibleWindows(m_pid).size();
-    int popups = 1;
-    keys({sequence.first()});
-    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() >= before + popups; }),
-             qPrintable(QStringLiteral("the menu of ") + sequence.first() + " did not open"));
-    for (int i = 1; i < sequence.size(); ++i) {
-        // A key marked with a trailing "+" opens a submenu; the last key runs the command
-        // and closes every menu.
-        QString key = sequence[i];
-        const bool opensSubmenu = key.endsWith(QLatin1Char('+'));
-        key.chop(opensSubmenu ? 1 : 0);
-        keys({key});
-        if (opensSubmenu) {
-            ++popups;
-            QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() >= before + popups; }),
-                     qPrintable(QStringLiteral("no submenu after ") + sequence.join(' ')));
+    void cleanupTestCase() {
+        for (QProcess* process : {&m_app, &m_clipboard}) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished();
+            }
         }
     }
-    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() == before; }),
-             qPrintable(QStringLiteral("menus still open after ") + sequence.join(' ')));
-}
-
-QImage EndToEndTest::screenshot(const QString& window, const QString& name) {
-    const QString path = m_dir.filePath(name);
-    run(QStringLiteral("import"), {QStringLiteral("-window"), window, path});
-    return QImage(path);
-}
-
-void EndToEndTest::wholeSession() {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    m_app.setProcessEnvironment(environment);
-    m_app.setWorkingDirectory(m_dir.path());
-    m_app.start(QStringLiteral(ONDREL_BINARY), {});
-    QVERIFY2(m_app.waitForStarted(kTimeoutMs), "the program did not start");
-    m_pid = m_app.processId();
-
-    // The splash comes first, then hands over to the main window.
-    QVERIFY2(waitFor([&] { return !visibleWindows(m_pid).isEmpty(); }), "no splash window");
-    QString mainWindow;
-    QVERIFY2(waitFor([&] {
-                 mainWindow = windowNamed(QStringLiteral("^Ondrel \\[project\\]$"));
-                 return !mainWindow.isEmpty() && visibleWindows(m_pid).size() == 1;
-             }),
-             "the splash did not hand over to a window titled \"Ondrel [project]\"");
-    QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
-
-    // A fixed snippet, a routine and a settings block, through menus opened by access keys.
-    // A menu opens with its first item highlighted; a repeated access key moves on to the
-    // next item that has it, and opens it when it is a submenu.
-    const QStringList paths[] = {{"alt+p", "Return+", "f"},  // 関数や宣言 > ライブラリ取り込み
-                                 {"alt+s", "t"},             // 時間の取得
-                                 {"alt+s", "h+", "a"}};  // 変数定義 > アクセスカウンタ
-    for (const QStringList& path : paths) {
-        menu(path);
-        if (QTest::currentTestFailed()) {
-            return;
-        }
-    }
-
-    // Typed text, and Japanese text pasted from the clipboard.
-    QCOMPARE(xdotool({"type", "--delay", "30", QStringLiteral("print 1;")}).exitCode, 0);
-    keys({"Return"});
-    const QString pasted = m_dir.filePath(QStringLiteral("clipboard.txt"));
-    {
-        QFile text(pasted);
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write(QStringLiteral("日本語テキスト").toUtf8());
-    }
-    m_clipboard.start(QStringLiteral("xclip"),
-                      {QStringLiteral("-selection"), QStringLiteral("clipboard"),
-                       QStringLiteral("-quiet"), pasted});
-    QVERIFY(m_clipboard.waitForStarted(kTimeoutMs));
-    QVERIFY2(waitFor([] {
-                 return run(QStringLiteral("xclip"),
-                            {QStringLiteral("-o"), QStringLiteral("-selection"),
-                             QStringLiteral("clipboard")})
-                            .output == QStringLiteral("日本語テキスト");
-             }),
-             "xclip did not take the clipboard");
-    keys({"ctrl+v"});
-
-    // Ctrl+S shows the status bar: the bottom of the window changes.
-    const QImage before = screenshot(mainWindow, QStringLiteral("before.png"));
-    keys({"ctrl+s"});
-    QImage after;
-    QVERIFY2(waitFor([&] {
-                 after = screenshot(mainWindow, QStringLiteral("after.png"));
-                 return !after.isNull() && after.size() == before.size() &&
-                        after.copy(0, after.height() - 25, after.width(), 25) !=
-                            before.copy(0, before.height() - 25, before.width(), 25);
-             }),
-             "Ctrl+S did not show the status bar at the bottom of the window");
-
-    // Save As through the real file dialog.
-    const QString saved = m_dir.filePath(QStringLiteral("out.cgi"));
-    // ファイル(&F) and 書式(&F) share their access key, and Alt+F moves between them; the
-    // File menu is reached from the Edit menu, whose key is its own.
-    const int windows = visibleWindows(m_pid).size();
-    keys({"alt+e"});
-    QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > windows; }));
-    keys({"Left", "a"});
-    QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() > windows; }),
-             "the save dialog did not open");
-    QThread::msleep(500);
-    keys({"ctrl+a"});
-    QCOMPARE(xdotool({"type", "--delay", "20", saved}).exitCode, 0);
-    keys({"Return"});
-    QVERIFY2(waitFor([&] { return QFile::exists(saved); }), "the file was not saved");
-    QVERIFY2(waitFor([&] {
-                 return !windowNamed(QStringLiteral("^Ondrel \\[") +
-                                     QRegularExpression::escape(saved) + "\\]$")
-                             .isEmpty();
-             }),
-             "the caption did not change to the saved path");
-
-    // 日本語テキスト in code page 932, and the CR LF every save adds.
-    const QByteArray expected = "#!/usr/local/bin/perl\r\n\r\n" + savedInsertion("mnufile_get") +
-                                savedInsertion("mnuget_time") + savedInsertion("mnuaccesscnt") +
-                                "print 1;\r\n" +
-                                QByteArray::fromHex("93fa967b8cea8365834c83588367") + "\r\n";
-    QFile file(saved);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray actual = file.readAll();
-    if (actual != expected) {
-        // Keep both for a look at the difference.
-        m_dir.setAutoRemove(false);
-        QFile keep(m_dir.filePath(QStringLiteral("expected.cgi")));
-        keep.open(QIODevice::WriteOnly);
-        keep.write(expected);
-        qWarning("saved and expected bytes are in %s", qPrintable(m_dir.path()));
-    }
-    QCOMPARE(actual, expected);
-
-    // Exit, answered Yes (the default button), ends the process. With no window manager on
-    // the virtual display, the focus goes back to the main window by hand once the dialog
-    // has closed.
-    QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
-    keys({"alt+e"});
-    QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > 1; }));
-    keys({"Left", "x"});
-    QString question;
-    QVERIFY2(waitFor([&] {
-                 question = windowNamed(QStringLiteral("^終了$"));
-                 return !question.isEmpty();
-             }),
-             "no exit question titled 終了");
-    QCOMPARE(xdotool({"windowfocus", "--sync", question}).exitCode, 0);
-    keys({"Return"});
-    QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
-    QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_app.exitCode(), 0);
-}
-
-void EndToEndTest::cleanupTestCase() {
-    for (QProcess* process : {&m_app, &m_clipboard}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished();
-        }
-    }
-}
+};
 
 ONDREL_TEST_GUILESS_MAIN(EndToEndTest)
 #include "test_e2e.moc"

@@ -24,22 +24,6 @@ private:
 
 using Answer = ScriptedDialogs::Answer;
 
-Answer ScriptedDialogs::button(MessageAnswer answer) {
-    return {answer, {}, {}, true, {}};
-}
-Answer ScriptedDialogs::text(const QString& text) {
-    return {MessageAnswer::Ok, text, {}, true, {}};
-}
-Answer ScriptedDialogs::color(const QColor& color) {
-    return {MessageAnswer::Ok, {}, color, true, {}};
-}
-Answer ScriptedDialogs::cancel() {
-    return {MessageAnswer::No, {}, {}, false, {}};
-}
-Answer ScriptedDialogs::printerChosen(std::function<void(QPrinter&)> choose) {
-    return {MessageAnswer::Ok, {}, {}, true, std::move(choose)};
-}
-
 void ScriptedDialogs::clear() {
     m_calls.clear();
     m_answers.clear();

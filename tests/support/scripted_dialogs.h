@@ -37,11 +37,13 @@ public:
         std::function<void(QPrinter&)> onPrinter;
     };
 
-    static Answer button(MessageAnswer answer);
-    static Answer text(const QString& text);
-    static Answer color(const QColor& color);
-    static Answer cancel();
-    static Answer printerChosen(std::function<void(QPrinter&)> choose);
+    static Answer button(MessageAnswer answer) { return {answer, {}, {}, true, {}}; }
+    static Answer text(const QString& text) { return {MessageAnswer::Ok, text, {}, true, {}}; }
+    static Answer color(const QColor& color) { return {MessageAnswer::Ok, {}, color, true, {}}; }
+    static Answer cancel() { return {MessageAnswer::No, {}, {}, false, {}}; }
+    static Answer printerChosen(std::function<void(QPrinter&)> choose) {
+        return {MessageAnswer::Ok, {}, {}, true, std::move(choose)};
+    }
 
     void push(const Answer& answer) { m_answers.push_back(answer); }
     void pushText(const QString& answer) { push(text(answer)); }

@@ -6,6 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <tuple>
+#include <utility>
+
 namespace ondrel {
 
 // Gives the test process (and every program it starts) a home, XDG folders and a UTF-8
@@ -36,6 +39,29 @@ inline QTemporaryDir& isolateEnvironment() {
 template <typename... Values>
 void addRow(const char* name, Values... values) {
     (QTest::newRow(name) << ... << values);
+}
+
+// A _data table's columns, one of each type in Row (a std::tuple), and the current row read
+// back as a Row: `auto [a, b] = fetchRow<Row>();` in place of one QFETCH per column.
+namespace detail {
+inline constexpr const char* kColumnNames[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
+template <typename Row, std::size_t... I>
+void addColumns(std::index_sequence<I...>) {
+    (QTest::addColumn<std::tuple_element_t<I, Row>>(kColumnNames[I]), ...);
+}
+template <typename Row, std::size_t... I>
+Row fetchRow(std::index_sequence<I...>) {
+    return {*static_cast<std::tuple_element_t<I, Row>*>(
+        QTest::qData(kColumnNames[I], qMetaTypeId<std::tuple_element_t<I, Row>>()))...};
+}
+}  // namespace detail
+template <typename Row>
+void addColumns() {
+    detail::addColumns<Row>(std::make_index_sequence<std::tuple_size_v<Row>>());
+}
+template <typename Row>
+Row fetchRow() {
+    return detail::fetchRow<Row>(std::make_index_sequence<std::tuple_size_v<Row>>());
 }
 
 }  // namespace ondrel
