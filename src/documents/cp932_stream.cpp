@@ -246,14 +246,9 @@ Cp932StreamResult Cp932Decoder::finish() {
     return result;
 }
 
-Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress) {
+Cp932Decoded decodeCp932(QByteArrayView bytes) {
     QByteArray utf8;
-    Cp932Decoder decoder([&](QByteArrayView piece, qint64 decoded) {
-        utf8 += piece;
-        if (progress) {
-            progress(decoded, bytes.size());
-        }
-    });
+    Cp932Decoder decoder([&utf8](QByteArrayView piece, qint64) { utf8 += piece; });
     const qsizetype pieceBytes = std::max<qsizetype>(1, cp932StreamSettings().pieceBytes);
     for (qsizetype from = 0; from < bytes.size();) {
         // After the last line feed within the piece's size, or else the first after it.

@@ -30,7 +30,7 @@ namespace ondrel {
 
 namespace {
 
-// Opening takes about five times the file's size in memory; beyond this the text area's
+// Opening takes about one and a half times the file's size in memory; beyond this the text area's
 // positions would also need its large-document mode.
 constexpr qint64 kLargestFile = qint64(1) << 30;
 

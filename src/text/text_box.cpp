@@ -29,7 +29,7 @@ constexpr qsizetype kChunkUnits = 1 << 19;
 // Scintilla keeps positions in 64 bits, but its line layouts and some of its counts are
 // 32-bit: past 2 GiB of UTF-8 it draws garbage and aborts on the next keystroke. Half of that
 // leaves room for what a document carries besides its text (the undo history holds removed
-// text, the gap buffer grows ahead of the text) and for a whole-text copy while replacing.
+// text, the gap buffer grows ahead of the text) and for the new document while opening.
 qsizetype s_maxUtf8Length = qsizetype(1) << 30;
 
 qsizetype chunkEnd(QStringView text, qsizetype from) {
