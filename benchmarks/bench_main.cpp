@@ -27,9 +27,9 @@
 
 #include "app/program.h"
 #include "app/standard_texts.h"
-#include "info/splash_window.h"
 #include "documents/cp932.h"
 #include "fixture.h"
+#include "info/splash_window.h"
 #include "platform/qt_dialogs.h"
 #include "snippets/templates.h"
 
