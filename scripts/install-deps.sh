@@ -8,7 +8,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config
-    qt6-base-dev libqscintilla2-qt6-dev qt6-translations-l10n
+    qt6-base-dev libqscintilla2-qt6-dev qt6-translations-l10n libicu-dev
     xvfb xauth fonts-noto-cjk
     xdotool xclip imagemagick
     poppler-utils

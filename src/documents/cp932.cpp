@@ -1,5 +1,7 @@
 #include "documents/cp932.h"
 
+#include "documents/cp932_detail.h"
+
 #include <QHash>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -9,13 +11,11 @@
 
 namespace ondrel {
 
+using namespace cp932detail;
+
 namespace {
 
 constexpr const char* kCodec = "windows-31j";
-
-bool isLeadByte(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
 
 // Whether one character's bytes (one byte, or a lead and a trail byte) decode without error.
 // Asked only on the error path; the answers are kept, so a long scan stays linear.
@@ -38,29 +38,6 @@ public:
 
 private:
     QHash<int, bool> m_known;
-};
-
-quint16 codeAt(QByteArrayView bytes, qsizetype i) {
-    return static_cast<quint16>((static_cast<unsigned char>(bytes[i]) << 8) |
-                                static_cast<unsigned char>(bytes[i + 1]));
-}
-
-// The characters code page 932 holds at more than one code, learnt once from the converter:
-// every code it reads that it would write as another.
-struct DuplicateCodes {
-    // Every code of such a character, preferred or not, and the character.
-    QHash<quint16, char16_t> character;
-    // The code the converter writes for such a character.
-    QHash<char16_t, quint16> preferred;
-    // Lead bytes that start a code the converter never writes.
-    std::array<bool, 256> alternateLead{};
-    // Lead bytes that start any code of such a character.
-    std::array<bool, 256> duplicateLead{};
-
-    bool isAlternate(quint16 code) const {
-        const char16_t c = character.value(code);
-        return c != 0 && preferred.value(c) != code;
-    }
 };
 
 DuplicateCodes learnDuplicateCodes() {
@@ -101,78 +78,6 @@ DuplicateCodes learnDuplicateCodes() {
     return codes;
 }
 
-const DuplicateCodes& duplicateCodes() {
-    static const DuplicateCodes codes = learnDuplicateCodes();
-    return codes;
-}
-
-// For each character held more than once, the code the bytes use for it first, where that is
-// not the converter's own. Asked only of bytes known to hold such a code.
-Cp932Forms formsIn(QByteArrayView bytes, const DuplicateCodes& codes) {
-    QHash<char16_t, quint16> first;
-    for (qsizetype i = 0; i + 1 < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (!isLeadByte(b)) {
-            ++i;
-            continue;
-        }
-        if (codes.duplicateLead[b]) {
-            const quint16 code = codeAt(bytes, i);
-            const char16_t c = codes.character.value(code);
-            if (c != 0 && !first.contains(c)) {
-                first.insert(c, code);
-            }
-        }
-        i += 2;
-    }
-    Cp932Forms forms;
-    for (auto it = first.constBegin(); it != first.constEnd(); ++it) {
-        if (codes.preferred.value(it.key()) != it.value()) {
-            forms.insert(it.key(), it.value());
-        }
-    }
-    return forms;
-}
-
-// Rewrites, in bytes the converter wrote, each character forms names at the code it names.
-// Both codes are two bytes long, so the bytes only change in place.
-void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
-    if (forms.isEmpty()) {
-        return;
-    }
-    const DuplicateCodes& codes = duplicateCodes();
-    QHash<quint16, quint16> replacement;
-    std::array<bool, 256> replacedLead{};
-    for (auto it = forms.constBegin(); it != forms.constEnd(); ++it) {
-        const quint16 preferred = codes.preferred.value(it.key());
-        // A code that is not one of this character's would write another character.
-        if (preferred != 0 && preferred != it.value() &&
-            codes.character.value(it.value()) == it.key()) {
-            replacement.insert(preferred, it.value());
-            replacedLead[preferred >> 8] = true;
-        }
-    }
-    if (replacement.isEmpty()) {
-        return;
-    }
-    char* data = bytes.data();
-    for (qsizetype i = 0; i + 1 < bytes.size();) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        if (!isLeadByte(b)) {
-            ++i;
-            continue;
-        }
-        if (replacedLead[b]) {
-            const auto found = replacement.constFind(codeAt(bytes, i));
-            if (found != replacement.constEnd()) {
-                data[i] = static_cast<char>(*found >> 8);
-                data[i + 1] = static_cast<char>(*found & 0xFF);
-            }
-        }
-        i += 2;
-    }
-}
-
 // Six characters of JIS X 0208 have two Unicode spellings: the JIS one, which Linux input
 // methods type, and the code page's own, which the converter writes at the same code.
 constexpr std::array<std::pair<char16_t, char16_t>, 6> kJisSpellings = {{
@@ -198,26 +103,6 @@ QString withCodePageSpellings(QStringView text) {
         }
     }
     return respelled;
-}
-
-qsizetype firstBadByte(QByteArrayView bytes) {
-    CharValidity validity;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (isLeadByte(b)) {
-            if (i + 1 >= bytes.size() || !validity.valid(bytes.data() + i, 2)) {
-                return i;
-            }
-            i += 2;
-        } else {
-            if (!validity.valid(bytes.data() + i, 1)) {
-                return i;
-            }
-            ++i;
-        }
-    }
-    // The decoder disagreed with the per-character check; the end is the best place to name.
-    return bytes.size() > 0 ? bytes.size() - 1 : 0;
 }
 
 bool encodable(char32_t codePoint, QHash<char32_t, bool>& known) {
@@ -266,55 +151,73 @@ void findUnencodable(QStringView text, Cp932Encoded& result) {
 
 }  // namespace
 
-Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress) {
-    // Decoded in pieces that start and end on character boundaries, so progress can be told
-    // between them; each piece is complete in itself, so a lead byte cut off at the very
-    // end is still an error.
-    constexpr qsizetype kPiece = 8 << 20;
-    Cp932Decoded result;
-    result.text.reserve(bytes.size());
-    QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-    // Only a file with a code the converter never writes needs its forms noted; finding one
-    // costs a table look-up for the few lead bytes that can start such a code.
-    const DuplicateCodes* duplicates = nullptr;
-    bool alternateSeen = false;
-    qsizetype from = 0;
-    qsizetype i = 0;
-    while (from < bytes.size()) {
-        const qsizetype until = std::min(from + kPiece, bytes.size());
-        while (i < until) {
-            const auto b = static_cast<unsigned char>(bytes[i]);
-            if (!isLeadByte(b)) {
-                ++i;
-                continue;
+namespace cp932detail {
+
+const DuplicateCodes& duplicateCodes() {
+    static const DuplicateCodes codes = learnDuplicateCodes();
+    return codes;
+}
+
+// Rewrites, in bytes the converter wrote, each character forms names at the code it names.
+// Both codes are two bytes long, so the bytes only change in place.
+void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
+    if (forms.isEmpty()) {
+        return;
+    }
+    const DuplicateCodes& codes = duplicateCodes();
+    QHash<quint16, quint16> replacement;
+    std::array<bool, 256> replacedLead{};
+    for (auto it = forms.constBegin(); it != forms.constEnd(); ++it) {
+        const quint16 preferred = codes.preferred.value(it.key());
+        // A code that is not one of this character's would write another character.
+        if (preferred != 0 && preferred != it.value() &&
+            codes.character.value(it.value()) == it.key()) {
+            replacement.insert(preferred, it.value());
+            replacedLead[preferred >> 8] = true;
+        }
+    }
+    if (replacement.isEmpty()) {
+        return;
+    }
+    char* data = bytes.data();
+    for (qsizetype i = 0; i + 1 < bytes.size();) {
+        const auto b = static_cast<unsigned char>(data[i]);
+        if (!isLeadByte(b)) {
+            ++i;
+            continue;
+        }
+        if (replacedLead[b]) {
+            const auto found = replacement.constFind(codeAt(bytes, i));
+            if (found != replacement.constEnd()) {
+                data[i] = static_cast<char>(*found >> 8);
+                data[i + 1] = static_cast<char>(*found & 0xFF);
             }
-            if (!alternateSeen && i + 1 < bytes.size()) {
-                if (duplicates == nullptr) {
-                    duplicates = &duplicateCodes();
-                }
-                alternateSeen =
-                    duplicates->alternateLead[b] && duplicates->isAlternate(codeAt(bytes, i));
+        }
+        i += 2;
+    }
+}
+
+qsizetype firstBadByte(QByteArrayView bytes) {
+    CharValidity validity;
+    for (qsizetype i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (isLeadByte(b)) {
+            if (i + 1 >= bytes.size() || !validity.valid(bytes.data() + i, 2)) {
+                return i;
             }
             i += 2;
-        }
-        const qsizetype end = std::min(i, bytes.size());
-        result.text += decoder.decode(bytes.sliced(from, end - from));
-        if (decoder.hasError()) {
-            break;
-        }
-        from = end;
-        if (progress) {
-            progress(from, bytes.size());
+        } else {
+            if (!validity.valid(bytes.data() + i, 1)) {
+                return i;
+            }
+            ++i;
         }
     }
-    if (decoder.hasError()) {
-        result.text = QString();
-        result.badOffset = firstBadByte(bytes);
-    } else if (alternateSeen) {
-        result.forms = formsIn(bytes, *duplicates);
-    }
-    return result;
+    // The decoder disagreed with the per-character check; the end is the best place to name.
+    return bytes.size() > 0 ? bytes.size() - 1 : 0;
 }
+
+}  // namespace cp932detail
 
 Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms) {
     Cp932Encoded result;
@@ -355,9 +258,7 @@ bool isClearlyUtf8(QByteArrayView bytes) {
     if (!longSequence) {
         return false;
     }
-    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    const QString decoded = decoder.decode(bytes);
-    return !decoder.hasError();
+    return bytes.isValidUtf8();
 }
 
 QList<char32_t> backslashTrailChars() {

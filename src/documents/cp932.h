@@ -29,10 +29,7 @@ struct Cp932Decoded {
     bool ok() const { return badOffset < 0; }
 };
 
-// progress, when given, hears how many bytes of how many are decoded, now and then.
-using Cp932Progress = std::function<void(qsizetype done, qsizetype total)>;
-
-Cp932Decoded decodeCp932(QByteArrayView bytes, const Cp932Progress& progress = {});
+Cp932Decoded decodeCp932(QByteArrayView bytes);
 
 // A character code page 932 cannot hold, with its 1-based line and column (in characters).
 struct UnencodableChar {

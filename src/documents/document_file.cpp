@@ -30,7 +30,7 @@ namespace ondrel {
 
 namespace {
 
-// Opening takes about five times the file's size in memory; beyond this the text area's
+// Opening takes about one and a half times the file's size in memory; beyond this the text area's
 // positions would also need its large-document mode.
 constexpr qint64 kLargestFile = qint64(1) << 30;
 
@@ -79,6 +79,8 @@ public:
         const int fd = std::exchange(m_fd, -1);
         return ::close(fd) == 0 ? 0 : errno;
     }
+    // Hands the descriptor over to the caller, who closes it.
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -417,41 +419,109 @@ QString resolveLinks(const QString& path) {
 
 #ifdef Q_OS_UNIX
 
-FileRead readWholeFile(const QString& path) {
+namespace {
+
+// Opens path for reading, as a regular file no larger than the largest file opened: the reason
+// it cannot be, or empty with fd and info set.
+QString openToRead(const QString& path, int& fd, struct stat& info) {
     const QByteArray native = QFile::encodeName(path);
     // Looked at before opening: opening a named pipe waits for a writer, and opening a device
     // may act on it.
-    struct stat info {};
     if (::stat(native.constData(), &info) != 0) {
         const int code = errno;
         if (code == ENOENT || code == ENOTDIR) {
-            return {{}, QStringLiteral("ファイルが見つかりません。")};
+            return QStringLiteral("ファイルが見つかりません。");
         }
-        return {{}, openReason(code)};
+        return openReason(code);
     }
     if (!S_ISREG(info.st_mode)) {
-        return {{}, notAFileToOpen(info.st_mode)};
+        return notAFileToOpen(info.st_mode);
     }
     if (info.st_size > kLargestFile) {
-        return {{}, tooLarge()};
+        return tooLarge();
     }
     // The name may have been given to a pipe since: opened without waiting, and what was
     // opened is what counts.
     Fd file(::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!file.valid()) {
-        return {{}, openReason(errno)};
+        return openReason(errno);
     }
     if (::fstat(file.get(), &info) != 0) {
-        return {{}, openReason(errno)};
+        return openReason(errno);
     }
     if (!S_ISREG(info.st_mode)) {
-        return {{}, notAFileToOpen(info.st_mode)};
+        return notAFileToOpen(info.st_mode);
     }
     if (info.st_size > kLargestFile) {
-        return {{}, tooLarge()};
+        return tooLarge();
     }
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
+    fd = file.release();
+    return {};
+}
+
+}  // namespace
+
+FileRead readWholeFile(const QString& path) {
+    int fd = -1;
+    struct stat info {};
+    const QString reason = openToRead(path, fd, info);
+    if (!reason.isEmpty()) {
+        return {{}, reason};
+    }
+    const Fd file(fd);
     return readToEnd(file.get(), info.st_size);
+}
+
+FileOutcome readFileInPieces(const QString& path, qsizetype pieceBytes,
+                             const PieceReader& onPiece) {
+    int fd = -1;
+    struct stat info {};
+    const QString reason = openToRead(path, fd, info);
+    if (!reason.isEmpty()) {
+        return {reason};
+    }
+    const Fd file(fd);
+    pieceBytes = std::max<qsizetype>(pieceBytes, 1);
+    QByteArray buffer;
+    qint64 total = 0;
+    for (bool end = false; !end;) {
+        // What is kept from the last read is the start of a line; a line longer than a piece
+        // makes the buffer grow, by doubling so that a file of one line is read in linear time.
+        const qsizetype kept = buffer.size();
+        buffer.resize(kept + std::max(pieceBytes, kept));
+        qsizetype filled = kept;
+        while (filled < buffer.size()) {
+            const ssize_t n =
+                ::read(file.get(), buffer.data() + filled, size_t(buffer.size() - filled));
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return {withDetail(QStringLiteral("ファイルを読み込めませんでした。"),
+                                   systemText(errno))};
+            }
+            if (n == 0) {
+                end = true;
+                break;
+            }
+            filled += n;
+        }
+        total += filled - kept;
+        if (total > kLargestFile) {
+            return {tooLarge()};
+        }
+        buffer.truncate(filled);
+        const qsizetype cut = end ? filled : buffer.lastIndexOf('\n') + 1;
+        if (cut == 0) {
+            continue;
+        }
+        QByteArray rest = buffer.mid(cut);
+        buffer.truncate(cut);
+        onPiece(buffer, info.st_size);
+        buffer = std::move(rest);
+    }
+    return {};
 }
 
 FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
@@ -532,6 +602,15 @@ FileRead readWholeFile(const QString& path) {
                 withDetail(QStringLiteral("ファイルを読み込めませんでした。"), file.errorString())};
     }
     return {std::move(read), {}};
+}
+
+FileOutcome readFileInPieces(const QString& path, qsizetype, const PieceReader& onPiece) {
+    // Here the whole file is one piece.
+    const FileRead read = readWholeFile(path);
+    if (read.ok() && !read.bytes.isEmpty()) {
+        onPiece(read.bytes, read.bytes.size());
+    }
+    return {read.reason};
 }
 
 FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {

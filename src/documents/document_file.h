@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
+
 namespace ondrel {
 
 // What an operation on a file came to: ok, or the reason it failed, in Japanese, for the
@@ -21,6 +23,12 @@ struct FileRead {
 
 // Reads a regular file whole; refuses pipes, sockets and devices without waiting on them.
 FileRead readWholeFile(const QString& path);
+
+// Hears one piece of a file and the size the file reported when it was opened.
+using PieceReader = std::function<void(const QByteArray& piece, qint64 reported)>;
+// Reads a regular file as readWholeFile does, handing it over in pieces of about pieceBytes
+// that each end just after a line feed (the last one at the end of the file).
+FileOutcome readFileInPieces(const QString& path, qsizetype pieceBytes, const PieceReader& onPiece);
 
 // Replaces the regular file at path with bytes so that a failure at any point leaves the old
 // content: by a new file renamed over it when that keeps its owner, group, mode, attributes

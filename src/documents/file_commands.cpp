@@ -1,9 +1,11 @@
 #include "documents/file_commands.h"
 
 #include "documents/cp932.h"
+#include "documents/cp932_stream.h"
 #include "documents/document_file.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
+#include "text/offscreen_document.h"
 #include "text/size_limit.h"
 #include "text/text_box.h"
 
@@ -113,41 +115,70 @@ bool FileCommands::load(const QString& path) {
 }
 
 FileOutcome FileCommands::readIntoDocument(const QString& path) {
-    // The whole file is read and decoded before the document is touched, so a failure
-    // cannot leave an emptied document under the old file name for the next Save.
+    // The file is decoded into a document of its own, out of sight, and that document becomes
+    // the text only once the whole file has been read, decoded and checked: a failure leaves
+    // the document, its undo history and the caret as they were, and the file name with them.
     const std::unique_ptr<Progress> progress =
         m_dialogs.startProgress(QStringLiteral("ファイルを開いています…"));
-    FileRead file = readWholeFile(path);
-    if (!file.ok()) {
-        return {file.reason};
-    }
-    QByteArray& bytes = file.bytes;
-    // Decoding is the first half of the work, filling the text area the second.
-    const Cp932Decoded decoded = decodeCp932(bytes, [&progress](qsizetype done, qsizetype total) {
-        progress->setPercent(static_cast<int>(50 * done / total));
+    OffscreenDocument document(m_textBox);
+    qint64 reported = 0;
+    qint64 reserved = 0;
+    bool tooLarge = false;
+    Cp932Decoder decoder([&](QByteArrayView utf8, qint64 decoded) {
+        if (!tooLarge && document.length() + utf8.size() > TextBox::maxUtf8Length()) {
+            // Too large already: nothing more goes in, but the rest is still decoded, so a
+            // byte that is not code page 932 is named first, as it would be in a smaller file.
+            tooLarge = true;
+            document.discard();
+        }
+        if (tooLarge) {
+            return;
+        }
+        // Room for the whole text, guessed from what has been decoded so far, so the document
+        // grows in few steps: each step copies what is there.
+        const qsizetype filled = document.length() + utf8.size();
+        const qint64 expected =
+            filled + qint64(double(std::max<qint64>(reported - decoded, 0)) * filled / decoded);
+        if (expected > reserved) {
+            reserved =
+                std::min<qint64>(expected + expected / 64 + 4096, TextBox::maxUtf8Length() + 1);
+            document.reserve(reserved);
+        }
+        // In steps, each a small call.
+        constexpr qsizetype kStep = qsizetype(1) << 18;
+        for (qsizetype at = 0; at < utf8.size(); at += kStep) {
+            document.append(utf8.sliced(at, std::min(kStep, utf8.size() - at)));
+        }
+        if (reported > 0) {
+            progress->setPercent(static_cast<int>(std::min<qint64>(100, 100 * decoded / reported)));
+        }
     });
+    const FileOutcome read = readFileInPieces(path, cp932StreamSettings().pieceBytes,
+                                              [&](const QByteArray& piece, qint64 size) {
+                                                  reported = size;
+                                                  decoder.add(piece);
+                                              });
+    const Cp932StreamResult decoded = decoder.finish();
+    if (!read.ok()) {
+        return read;
+    }
     if (!decoded.ok()) {
         return {QStringLiteral(
                     "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
                     .arg(decoded.badOffset + 1)};
     }
-    if (isClearlyUtf8(bytes)) {
+    if (decoded.clearlyUtf8) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
         return {
             QStringLiteral("UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
                            "として開くと文字化けするため、開きませんでした。")};
     }
-    // Checked before the document is touched: a text past the limit would break the text area.
-    if (!fitsAsDocument(decoded.text)) {
+    // A text past the limit would break the text area.
+    if (tooLarge) {
         return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
     }
-    // The file's bytes are not needed any more; freeing them first keeps the peak memory of
-    // opening a large file lower.
-    bytes = QByteArray();
-    m_textBox.setText(decoded.text, [&progress](qsizetype done, qsizetype total) {
-        progress->setPercent(static_cast<int>(50 + 50 * done / total));
-    });
+    document.moveInto(m_textBox);
     m_forms = decoded.forms;
     return {};
 }
@@ -158,10 +189,13 @@ bool FileCommands::write(const QString& path) {
     {
         const std::unique_ptr<Progress> progress =
             m_dialogs.startProgress(QStringLiteral("保存しています…"));
-        encoded = encodeCp932(m_textBox.text(), m_forms);
+        // Encoded from the text area's own bytes; nothing lets events through from here to
+        // the end of the write, so they stay where they are.
+        encoded = encodeCp932Utf8(m_textBox.utf8Text(), m_forms);
         if (encoded.ok()) {
             // Every file ends with one CR LF after the document's text.
-            written = writeWholeFile(path, encoded.bytes + QByteArrayLiteral("\r\n"));
+            encoded.bytes += QByteArrayLiteral("\r\n");
+            written = writeWholeFile(path, encoded.bytes);
         }
     }
     if (!encoded.ok()) {

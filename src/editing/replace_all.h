@@ -20,10 +20,6 @@ using ScanProgress = std::function<void(qsizetype done, qsizetype total)>;
 QString replaceAll(QStringView text, QStringView search, QStringView replacement,
                    const ScanProgress& progress = {});
 
-// The UTF-8 length of what replaceAll would return, found without building it.
-qsizetype replacedUtf8Length(QStringView text, QStringView search, QStringView replacement,
-                             const ScanProgress& progress = {});
-
 // 検索置換: asks for the search and replacement strings, replaces every occurrence in the
 // whole document as one undoable step and leaves the caret at the start. A result past the
 // text area's limit is refused before it is built, and the document stays as it was. It

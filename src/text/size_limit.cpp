@@ -5,22 +5,6 @@
 
 namespace ondrel {
 
-void Utf8Length::add(QStringView piece) {
-    add(piece, utf8Length(piece));
-}
-
-void Utf8Length::add(QStringView piece, qsizetype pieceBytes) {
-    if (piece.isEmpty()) {
-        return;
-    }
-    m_bytes += pieceBytes;
-    // Each half was counted alone as one "?"; joined they are one character of four bytes.
-    if (m_endsInHighSurrogate && piece.front().isLowSurrogate()) {
-        m_bytes += 2;
-    }
-    m_endsInHighSurrogate = piece.back().isHighSurrogate();
-}
-
 qsizetype utf8Length(QStringView text) {
     qsizetype bytes = 0;
     const qsizetype size = text.size();
@@ -40,17 +24,6 @@ qsizetype utf8Length(QStringView text) {
         }
     }
     return bytes;
-}
-
-bool fitsAsDocument(QStringView text) {
-    // Every UTF-16 unit takes one to three bytes (a surrogate pair four for its two units).
-    if (text.size() > TextBox::maxUtf8Length()) {
-        return false;
-    }
-    if (text.size() <= TextBox::maxUtf8Length() / 3) {
-        return true;
-    }
-    return utf8Length(text) <= TextBox::maxUtf8Length();
 }
 
 QString sizeLimitText() {

@@ -29,7 +29,7 @@ constexpr qsizetype kChunkUnits = 1 << 19;
 // Scintilla keeps positions in 64 bits, but its line layouts and some of its counts are
 // 32-bit: past 2 GiB of UTF-8 it draws garbage and aborts on the next keystroke. Half of that
 // leaves room for what a document carries besides its text (the undo history holds removed
-// text, the gap buffer grows ahead of the text) and for a whole-text copy while replacing.
+// text, the gap buffer grows ahead of the text) and for the new document while opening.
 qsizetype s_maxUtf8Length = qsizetype(1) << 30;
 
 qsizetype chunkEnd(QStringView text, qsizetype from) {
@@ -287,14 +287,31 @@ void TextBox::deleteSelection() {
     }
 }
 
-void TextBox::replaceAllText(const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    const long length = m_editor->SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
-    UndoStep step(*this);
-    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, 0UL, length);
+QByteArrayView TextBox::utf8Text() const {
+    const auto* bytes = static_cast<const char*>(
+        m_editor->SendScintillaPtrResult(QsciScintillaBase::SCI_GETCHARACTERPOINTER));
+    return QByteArrayView(bytes, utf8Length());
+}
+
+QByteArrayView TextBox::utf8Range(qsizetype from, qsizetype length) const {
+    if constexpr (sizeof(long) >= sizeof(void*)) {
+        const long pointer =
+            m_editor->SendScintilla(QsciScintillaBase::SCI_GETRANGEPOINTER,
+                                    static_cast<unsigned long>(from), static_cast<long>(length));
+        return QByteArrayView(reinterpret_cast<const char*>(pointer), length);
+    }
+    return utf8Text().sliced(from, length);
+}
+
+void TextBox::replaceUtf8(qsizetype from, qsizetype to, QByteArrayView utf8) {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETTARGETRANGE, static_cast<unsigned long>(from),
+                            static_cast<long>(to));
     m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACETARGET,
-                            static_cast<uintptr_t>(bytes.size()), bytes.constData());
-    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+                            static_cast<uintptr_t>(utf8.size()), utf8.data());
+}
+
+void TextBox::reserveUtf8(qsizetype bytes) {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_ALLOCATE, static_cast<unsigned long>(bytes));
 }
 
 void TextBox::undo() {

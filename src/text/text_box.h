@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QColor>
 #include <QString>
 
@@ -52,8 +53,15 @@ public:
     void replaceSelection(const QString& text);
     // Removes the selection; does nothing when nothing is selected.
     void deleteSelection();
-    // Replaces the whole text as one step that a single undo takes back; caret to 0.
-    void replaceAllText(const QString& text);
+    // The document's UTF-8 in place; valid until the document next changes.
+    QByteArrayView utf8Text() const;
+    // Bytes [from, from + length) of the document's UTF-8 in place, valid until it next
+    // changes; unlike utf8Text(), it moves no text unless the range spans the last change.
+    QByteArrayView utf8Range(qsizetype from, qsizetype length) const;
+    // Replaces bytes [from, to) of the document's UTF-8 by utf8; the caret is left to the caller.
+    void replaceUtf8(qsizetype from, qsizetype to, QByteArrayView utf8);
+    // Makes room for a document of bytes, so that growing to it moves the text once at most.
+    void reserveUtf8(qsizetype bytes);
 
     void undo();
     bool canUndo() const;
