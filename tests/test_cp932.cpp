@@ -2,6 +2,7 @@
 #include <QTest>
 
 #include "documents/cp932.h"
+#include "documents/cp932_stream.h"
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"
@@ -67,6 +68,10 @@ private slots:
         const QByteArray breaks("a\r\nb\rc\nd\0e\r\n\r", 13);
         addRow("line breaks and NUL untouched", QString::fromLatin1(breaks), breaks,
                QString::fromLatin1(breaks));
+        // The converter's own table trades these three controls among themselves.
+        const QByteArray controls("SUB\x1A FS\x1C DEL\x7F");
+        addRow("control characters", QString::fromLatin1(controls), controls,
+               QString::fromLatin1(controls));
     }
 
     void writtenAndOpened() {
@@ -74,6 +79,7 @@ private slots:
         const Cp932Encoded encoded = encodeCp932(typed);
         QVERIFY(encoded.ok());
         QCOMPARE(encoded.bytes, bytes);
+        QCOMPARE(encodeCp932Utf8(typed.toUtf8()).bytes, bytes);
         const Cp932Decoded decoded = decodeCp932(bytes);
         QVERIFY(decoded.ok());
         QCOMPARE(decoded.text, opened);

@@ -197,6 +197,18 @@ void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
     }
 }
 
+void fixControlsRead(char* utf8, qsizetype size) {
+    for (char* c = utf8; c != utf8 + size; ++c) {
+        *c = *c == '\x1C' ? '\x1A' : *c == '\x7F' ? '\x1C' : *c == '\x1A' ? '\x7F' : *c;
+    }
+}
+
+void fixControlsWritten(char* bytes, qsizetype size) {
+    for (char* c = bytes; c != bytes + size; ++c) {
+        *c = *c == '\x7F' ? '\x1A' : *c == '\x1A' ? '\x1C' : *c == '\x1C' ? '\x7F' : *c;
+    }
+}
+
 qsizetype firstBadByte(QByteArrayView bytes) {
     CharValidity validity;
     for (qsizetype i = 0; i < bytes.size();) {
@@ -243,6 +255,7 @@ Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms) {
             return result;
         }
     }
+    fixControlsWritten(result.bytes.data(), result.bytes.size());
     applyForms(result.bytes, forms);
     return result;
 }

@@ -45,6 +45,13 @@ const DuplicateCodes& duplicateCodes();
 // Rewrites, in bytes the converter wrote, each character forms names at the code it names.
 void applyForms(QByteArray& bytes, const Cp932Forms& forms);
 
+// The converter's table trades three controls among themselves (byte 0x1A reads as U+001C,
+// 0x1C as U+007F, 0x7F as U+001A, and writes them back the same way). These put them back in
+// place: on the converter's UTF-8 output, and on the code page bytes it wrote. The three bytes
+// are never part of a two-byte code, so no other character is touched.
+void fixControlsRead(char* utf8, qsizetype size);
+void fixControlsWritten(char* bytes, qsizetype size);
+
 // The offset of the first character of bytes that does not decode, for bytes the converter
 // refused.
 qsizetype firstBadByte(QByteArrayView bytes);

@@ -142,6 +142,7 @@ DecodedPiece decodePiece(const QByteArray& piece) {
         return decoded;
     }
     decoded.utf8.truncate(written);
+    fixControlsRead(decoded.utf8.data(), decoded.utf8.size());
     decoded.validUtf8 = QByteArrayView(piece).isValidUtf8();
     decoded.longSequence = decoded.validUtf8 && hasByteFromE0(piece);
     decoded.firstCodes = firstCodes(piece);
@@ -305,6 +306,8 @@ Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms) {
             }
             std::memcpy(begin + written, respelled.bytes.constData(), respelled.bytes.size());
             n = respelled.bytes.size();
+        } else {
+            fixControlsWritten(begin + written, n);
         }
         written += n;
         at = end;
