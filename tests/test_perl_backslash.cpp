@@ -13,9 +13,6 @@ using namespace ondrel;
 
 namespace {
 
-// A marked character as the UTF-16 range [first, second) of the text.
-using Marks = QList<QPair<int, int>>;
-
 std::string_view view(const QByteArray& bytes) {
     return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
@@ -92,26 +89,13 @@ private slots:
 
     void marks() {
         const auto [fragment] = fetchRow<std::tuple<QString>>();
-        QString source;
-        Marks expected;
-        for (QChar c : fragment) {
-            if (c == u'«') {
-                expected.append({static_cast<int>(source.size()), 0});
-            } else if (c == u'»') {
-                expected.last().second = static_cast<int>(source.size());
-            } else {
-                source += c;
-            }
-        }
+        QByteArray bytes = QString(fragment).remove(u'«').remove(u'»').toUtf8();
         PerlBackslashScanner scanner(backslashTrailChars());
-        const QByteArray bytes = source.toUtf8();
-        Marks actual;
-        for (const ByteRange& range : scanner.scanText(view(bytes))) {
-            actual.append({static_cast<int>(QString::fromUtf8(bytes.left(range.start)).size()),
-                           static_cast<int>(
-                               QString::fromUtf8(bytes.left(range.start + range.length)).size())});
+        const std::vector<ByteRange> ranges = scanner.scanText(view(bytes));
+        for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
+            bytes.insert(range->start + range->length, "»").insert(range->start, "«");
         }
-        QCOMPARE(actual, expected);
+        QCOMPARE(QString::fromUtf8(bytes), fragment);
     }
 
     void rescanAfterEdit() {
