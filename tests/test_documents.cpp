@@ -30,8 +30,6 @@ bool isYesNoQuestion(const ScriptedDialogs::Call& call, const QString& text, con
            call.defaultButton == MessageAnswer::Yes;
 }
 
-// The file's bytes, and the text they open as.
-using RoundTrip = std::tuple<QByteArray, QString>;
 // The name to open; the file's bytes, or "<dir>", "<missing>", "<huge>" or "<unreadable>"; a
 // part of the message that says why it did not open.
 using OpenFailure = std::tuple<QString, QByteArray, QString>;
@@ -64,8 +62,7 @@ private slots:
 
     void saveAndNewTieDocumentToFile() {
         Fixture f;
-        // Save As with a name without extension, a link, writes exactly that name, through the
-        // link.
+        // Save As to a link named without extension writes through it, adding no extension.
         const QString file = path("script");
         writeBytes(path("real"), "old\r\n");
         QVERIFY(QFile::link(path("real"), file));
@@ -102,29 +99,24 @@ private slots:
     }
 
     // Whatever opens, with the caret at the start, saves back byte for byte plus the one CR LF
-    // every save adds, and holds the text the file held (where a text is given).
+    // every save adds (the text it opens as is checked with the code page and the desktop tests).
     void opensAndSavesBack_data() {
-        addColumns<RoundTrip>();
+        addColumns<std::tuple<QByteArray>>();
         QByteArray controls(0x20, '\0');
         std::iota(controls.begin(), controls.end(), '\0');
         // DEL, an ideographic space and two NULs after the controls.
-        controls = (controls + "\x7F\x81\x40" + QByteArray(2, '\0')).repeated(3);
-        addRow("NUL and control characters", controls, QString());
-        addRow("empty file", QByteArray(), QString());
-        addRow("only NULs", QByteArray(4096, '\0'), QString(4096, QChar(0)));
+        addRow("NUL and control characters",
+               (controls + "\x7F\x81\x40" + QByteArray(2, '\0')).repeated(3));
+        addRow("empty file", QByteArray());
         addRow("mixed line breaks, NUL and Japanese",
-               QByteArray("a\rb\nc\r\nd\0e ", 11) + QByteArray::fromHex("8abf8e9ab6c55c7e8160"),
-               QStringLiteral("a\rb\nc\r\nd") + QChar(0) + QStringLiteral("e 漢字ｶﾅ\\~\uFF5E"));
+               QByteArray("a\rb\nc\r\nd\0e ", 11) + QByteArray::fromHex("8abf8e9ab6c55c7e8160"));
     }
 
     void opensAndSavesBack() {
-        const auto [bytes, text] = fetchRow<RoundTrip>();
+        const auto [bytes] = fetchRow<std::tuple<QByteArray>>();
         Fixture f;
         const QString file = path("input.dat");
         openExisting(f, file, bytes);
-        if (!text.isNull()) {
-            QCOMPARE(f.text().text(), text);
-        }
         QCOMPARE(f.text().caretPosition(), 0);
         f.choose("mnuupsave");
         QCOMPARE(f.dialogs.calls().size(), 0);
@@ -145,8 +137,7 @@ private slots:
                "アクセスが許可されていません。");
     }
 
-    // The message names the file and the reason, and the Open dialog comes back once: a second
-    // failure ends the command.
+    // The message names the file and the reason; the Open dialog comes back once, no more.
     void openFailureKeepsDocument() {
         const auto [name, content, reason] = fetchRow<OpenFailure>();
         const bool unreadable = content == "<unreadable>";
@@ -243,9 +234,9 @@ private slots:
             }
             f.choose(target == current ? "mnuupsave" : "mnuNameSave");
         }
-        QFile::setPermissions(current, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-        QFile::setPermissions(path("locked"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                  QFileDevice::ExeOwner);
+        for (const QString& restored : {current, path("locked")}) {
+            QFile::setPermissions(restored, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
 
         QCOMPARE(readBytes(current), oldBytes);
         QCOMPARE(stateOf(f), before);

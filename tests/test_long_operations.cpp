@@ -80,8 +80,7 @@ private slots:
         QCOMPARE(readBytes(newPath), newBytes);
     }
 
-    // The menu item, or the key the text area handles itself; the bytes by which the result
-    // would pass the limit.
+    // The menu item or key; the bytes by which the result would pass the limit.
     void sizeLimitAtEveryEntry_data() {
         addColumns<std::tuple<QString, int>>();
         for (const char* entry : {"mnuOpen", "mnuPaste", "mnuokikae", "mnubbs", "mnufile_get",
@@ -96,12 +95,11 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
         writeBytes(path,
-                   "\x93\xfa\x96\x7b\x8c\xea"
-                   "abc\r\n");  // 日本語abc in code page 932
+                   QByteArray::fromHex("93fa967b8cea6162630d0a"));  // 日本語abc, code page 932
         QGuiApplication::clipboard()->setText(QStringLiteral("日本語\r\n"));
         Fixture f;
-        // A document with an undo history and the second X selected (the caret before it for keys
-        // the text area handles itself, which would delete the selection first).
+        // A document with an undo history and the second X selected (the caret before it for keys,
+        // which the text area handles itself by deleting the selection first).
         const bool key = !entry.startsWith(u"mnu");
         const int selectionEnd = key ? 3 : 4;
         const auto prepareAndRun = [&, entry = entry] {
