@@ -1,15 +1,11 @@
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
-#include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include "app/standard_texts.h"

@@ -1,8 +1,5 @@
-#include <QDir>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <numeric>
 

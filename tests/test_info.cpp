@@ -1,11 +1,7 @@
 #include <Qsci/qsciscintilla.h>
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "fixture.h"
 #include "info/about_box.h"

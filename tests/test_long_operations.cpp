@@ -1,9 +1,6 @@
 #include <Qsci/qsciscintilla.h>
-#include <QApplication>
 #include <QClipboard>
 #include <QProgressDialog>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "documents/file_commands.h"
 #include "fixture.h"

@@ -1,5 +1,4 @@
 #include <Qsci/qsciscintilla.h>
-#include <QTest>
 
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
