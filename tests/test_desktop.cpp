@@ -1,15 +1,11 @@
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
-#include <QApplication>
 #include <QClipboard>
-#include <QDir>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 #include "app/standard_texts.h"
@@ -30,25 +26,23 @@ const QString kFresh = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
+    // The document | the clipboard's text; whether "0" is typed before it, then " two" selected;
+    // undo, cut, copy, paste, delete, select all enabled; the entry chosen, separators counted;
+    // the text | the selection | the clipboard afterwards.
     void textMenu_data() {
-        QTest::addColumn<QString>("textClipboard");  // the document | the clipboard's text
-        QTest::addColumn<bool>("edited");            // "0" typed before it, then " two" selected
-        QTest::addColumn<QString>("enabled");        // undo, cut, copy, paste, delete, select all
-        QTest::addColumn<int>("chosen");             // separators counted
-        QTest::addColumn<QString>("after");          // text | selection | clipboard
-        QTest::newRow("nothing to do") << "|" << false << "000000" << 7 << "||";
-        QTest::newRow("caret only") << "ab|x" << false << "000101" << 4 << "xab||x";
-        QTest::newRow("undo") << "one two|X" << true << "111111" << 0 << "one two||X";
-        QTest::newRow("cut") << "one two|X" << true << "111111" << 2 << "0one|| two";
-        QTest::newRow("copy") << "one two|X" << true << "111111" << 3 << "0one two| two| two";
-        QTest::newRow("paste") << "one two|X" << true << "111111" << 4 << "0oneX||X";
-        QTest::newRow("delete") << "one two|X" << true << "111111" << 5 << "0one||X";
-        QTest::newRow("all") << "one two|X" << true << "111111" << 7 << "0one two|0one two|X";
+        addColumns<std::tuple<QString, bool, QString, int, QString>>();
+        addRow("nothing to do", "|", false, "000000", 7, "||");
+        addRow("caret only", "ab|x", false, "000101", 4, "xab||x");
+        addRow("undo", "one two|X", true, "111111", 0, "one two||X");
+        addRow("cut", "one two|X", true, "111111", 2, "0one|| two");
+        addRow("copy", "one two|X", true, "111111", 3, "0one two| two| two");
+        addRow("paste", "one two|X", true, "111111", 4, "0oneX||X");
+        addRow("delete", "one two|X", true, "111111", 5, "0one||X");
+        addRow("all", "one two|X", true, "111111", 7, "0one two|0one two|X");
     }
     void textMenu() {
-        QFETCH(QString, textClipboard);
-        QFETCH(bool, edited);
-        QFETCH(int, chosen);
+        const auto [textClipboard, edited, enabled, chosen, after] =
+            fetchRow<std::tuple<QString, bool, QString, int, QString>>();
         Fixture f;
         f.setDocument(textClipboard.section(u'|', 0, 0), 0, 0);
         if (edited) {
@@ -68,33 +62,26 @@ private slots:
         }
         QCOMPARE(captions.join(u' '),
                  "元に戻す(&U)  切り取り(&T) コピー(&C) 貼り付け(&P) 削除(&D)  すべて選択(&A)");
-        QTEST(state, "enabled");
+        QCOMPARE(state, enabled);
         menu->actions().at(chosen)->trigger();
         menu->close();
-        const QString after = f.text().text() + '|' + f.text().selectedText() + '|';
-        QTEST(after + QGuiApplication::clipboard()->text(), "after");
+        QCOMPARE(f.text().text() + '|' + f.text().selectedText() + '|' +
+                     QGuiApplication::clipboard()->text(),
+                 after);
     }
 
     // Steps: p:… preedit, c:… commit, k:… keys, click (end of line 1), s:N select to N, u Undo.
     void composition_data() {
-        QTest::addColumn<QString>("before");  // "|" marks the caret
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("after");
-        const auto row = [](const char* name, const char* before, const char* steps,
-                            const char* after) {
-            QTest::newRow(name) << QString::fromUtf8(before) << QString::fromUtf8(steps)
-                                << QString::fromUtf8(after);
-        };
-        row("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
-        row("preedit cancelled", "0|123", "p:か p: click k:x", "0123x|");
-        row("preedit, commit", "a|b", "p:か p:かん c:漢", "a漢|b");
-        row("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
-        row("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
-        row("typing", "a|b", "k:xy", "axy|b");
+        addColumns<std::tuple<QString, QString, QString>>();  // before, "|" the caret; steps; after
+        addRow("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
+        addRow("preedit cancelled", "0|123", "p:か p: click k:x", "0123x|");
+        addRow("preedit, commit", "a|b", "p:か p:かん c:漢", "a漢|b");
+        addRow("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
+        addRow("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
+        addRow("typing", "a|b", "k:xy", "axy|b");
     }
     void composition() {
-        QFETCH(QString, before);
-        QFETCH(QString, steps);
+        auto [before, steps, after] = fetchRow<std::tuple<QString, QString, QString>>();
         Fixture f;
         QsciScintilla* editor = f.text().widget();
         const int caret = static_cast<int>(before.indexOf(u'|'));
@@ -116,44 +103,37 @@ private slots:
                 f.choose("mnuUndo");
             }
         }
-        QTEST(f.text().text().insert(f.text().caretPosition(), u'|'), "after");
+        QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), after);
     }
 
     void screenReaderGetsTextInterface() {
         Fixture f;
         QsciScintilla* editor = f.text().widget();
         // The notifications QScintilla turns into character counts: those sent after an edit.
-        const auto mask = [editor] {
-            return editor->SendScintilla(Sci::SCI_GETMODEVENTMASK) &
-                   long(Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT);
-        };
-        const auto text = [editor] {
-            return QAccessible::queryAccessibleInterface(editor)->textInterface();
-        };
-        QVERIFY(text() == nullptr);
-        QCOMPARE(mask(), 0);
-        QAccessible::setActive(true);  // a screen reader starts
-        QVERIFY(text() != nullptr);
-        QCOMPARE(mask(), long(Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT));
-        QAccessible::setActive(false);
-        QVERIFY(text() == nullptr);
-        QCOMPARE(mask(), 0);
+        const long edits = Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT;
+        for (const int step : {0, 1, 2}) {  // before a screen reader starts, while it runs, after
+            if (step > 0) {
+                QAccessible::setActive(step == 1);
+            }
+            QCOMPARE(QAccessible::queryAccessibleInterface(editor)->textInterface() != nullptr,
+                     step == 1);
+            QCOMPARE(editor->SendScintilla(Sci::SCI_GETMODEVENTMASK) & edits,
+                     step == 1 ? edits : 0);
+        }
     }
 
+    // Named on the command line, or dropped on a widget; the file's name; the document after.
     void opensFile_data() {
-        QTest::addColumn<QString>("how");  // named on the command line, or dropped on a widget
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");  // the document afterwards
-        for (const QString how : {"argument", "Text1", "Form1"}) {
-            QTest::addRow("%s, file", qPrintable(how)) << how << "a.cgi" << kOpened;
-            QTest::addRow("%s, cannot be opened", qPrintable(how)) << how << "no.pl" << kFresh;
+        addColumns<std::tuple<QString, QString, QString>>();
+        for (const char* how : {"argument", "Text1", "Form1"}) {
+            QTest::addRow("%s, file", how) << QString(how) << "a.cgi" << kOpened;
+            QTest::addRow("%s, cannot be opened", how) << QString(how) << "no.pl" << kFresh;
         }
-        QTest::newRow("relative argument") << "relative" << QStringLiteral("a.cgi") << kOpened;
-        QTest::newRow("text dropped on Text1") << "Text1" << QString() << "dropped " + kFresh;
+        addRow("relative argument", "relative", "a.cgi", kOpened);
+        addRow("text dropped on Text1", "Text1", "", "dropped " + kFresh);
     }
     void opensFile() {
-        QFETCH(QString, how);
-        QFETCH(QString, name);
+        const auto [how, name, text] = fetchRow<std::tuple<QString, QString, QString>>();
         QTemporaryDir dir;
         const QString path = dir.filePath(name);
         QVERIFY(writeWholeFile(dir.filePath("a.cgi"), "abc\x93\xfa\x96\x7b\r\n").ok());
@@ -184,7 +164,7 @@ private slots:
             QCoreApplication::processEvents();
         }
         const bool opens = name == u"a.cgi";
-        QTEST(window->textBox().text(), "text");
+        QCOMPARE(window->textBox().text(), text);
         QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + path + "]" : "Ondrel [project]");
         QCOMPARE(window->files().fileName(), opens ? path : QString());
         QCOMPARE(dialogs.calls().size(), name == u"no.pl" ? 1 : 0);  // Open's own message

@@ -1,11 +1,7 @@
 #include <Qsci/qsciscintilla.h>
-#include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "fixture.h"
 #include "info/about_box.h"
@@ -19,53 +15,27 @@ using namespace ondrel;
 
 namespace {
 
-// The program as a user starts it, splash first.
-struct Started {
-    QuietOffscreen quiet;
-    ScriptedDialogs dialogs;
-    FakeRegistry registry;
-    Program program{dialogs, registry};
-    Started() { program.start(); }
-};
-
 const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
 const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kFreshText = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 
+const QString kUnavailable = QStringLiteral("message 現時点ではｼｽﾃﾑ情報を使用できません Ondrel");
+
 // PATH of the first key, or "<none>"; MSINFO of the second key, or "<none>"; whether
-// MSINFO32.EXE is in that folder; the programs that start; the one started, or ""; whether
-// the program says system information is unavailable.
-using SysInfo = std::tuple<QString, QString, bool, QStringList, QString, bool>;
+// MSINFO32.EXE is in that folder; whether programs start; the calls made, as kind, text, title.
+using SysInfo = std::tuple<QString, QString, bool, bool, QStringList>;
 
 }  // namespace
 
 class InfoTest : public QObject {
     Q_OBJECT
 private slots:
-    // The splash hands over after two seconds to the main window with a fresh document, the
-    // caret after it and the focus in it.
-    void splashHandsOverOnTimer() {
-        Started s;
-        QElapsedTimer clock;
-        clock.start();
-        QVERIFY(s.program.frmSplash() != nullptr);
-        QVERIFY(s.program.form1() == nullptr);
-        QTRY_VERIFY_WITH_TIMEOUT(s.program.form1() != nullptr, 5000);
-        QVERIFY(clock.elapsed() >= 1900);
-        QVERIFY(s.program.frmSplash() == nullptr);
-        MainWindow& window = *s.program.form1();
-        QVERIFY(window.isVisible());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Ondrel [project]"));
-        QCOMPARE(window.textBox().text(), kFreshText);
-        QCOMPARE(window.textBox().caretPosition(), 25);
-        QCOMPARE(window.textBox().selectionStart(), window.textBox().selectionEnd());
-        QCOMPARE(window.focusWidget(), window.textBox().widget());
-        QCOMPARE(s.dialogs.calls().size(), 0);
-    }
-
-    void splashPress_data() {
-        addColumns<std::tuple<QString, bool>>();  // the widget pressed; whether it hands over
-        addRow("margin", "frmSplash", true);
+    // The widget pressed (the margin is pressed in the desktop tests), or "" for none; whether
+    // the press hands over at once, or else the timer after two seconds, and never again, to a
+    // main window with a fresh document, the caret after it and the focus in it.
+    void splashHandsOver_data() {
+        addColumns<std::tuple<QString, bool>>();
+        addRow("timer", "", false);
         addRow("logo", "imgLogo", true);
         addRow("title", "Label1", true);
         addRow("version", "ver", true);
@@ -74,36 +44,49 @@ private slots:
         addRow("rights notice", "lblWarning", false);
     }
 
-    void splashPress() {
+    void splashHandsOver() {
         const auto [target, handsOver] = fetchRow<std::tuple<QString, bool>>();
-        Started s;
-        SplashWindow* splash = s.program.frmSplash();
-        QWidget* widget = target == "frmSplash" ? splash : splash->findChild<QWidget*>(target);
-        QVERIFY(widget != nullptr);
-        const QPoint where = target == "frmSplash" ? QPoint(4, 4) : widget->rect().center();
-        QTest::mousePress(widget, Qt::RightButton, Qt::ShiftModifier, where);
-        QTest::keyClick(splash, Qt::Key_Return);  // keys do nothing
-        QCOMPARE(s.program.form1() != nullptr, handsOver);
-        if (handsOver) {
-            QVERIFY(s.program.form1()->isVisible());
-            QVERIFY(s.program.frmSplash() == nullptr);
-            // The timer never fires after the hand-over.
-            QTest::qWait(2300);
-            QCOMPARE(s.program.form1()->textBox().text(), kFreshText);
+        QuietOffscreen quiet;
+        ScriptedDialogs dialogs;
+        FakeRegistry registry;
+        Program program(dialogs, registry);
+        program.start();
+        QElapsedTimer clock;
+        clock.start();
+        SplashWindow* splash = program.frmSplash();
+        QVERIFY(splash != nullptr);
+        if (!target.isEmpty()) {
+            QWidget* widget = splash->findChild<QWidget*>(target);
+            QVERIFY(widget != nullptr);
+            QTest::mousePress(widget, Qt::RightButton, Qt::ShiftModifier, widget->rect().center());
+            QTest::keyClick(splash, Qt::Key_Return);  // keys do nothing
         }
+        QCOMPARE(program.form1() != nullptr, handsOver);
+        QTRY_VERIFY_WITH_TIMEOUT(program.form1() != nullptr, 5000);
+        QVERIFY(handsOver || clock.elapsed() >= 1900);
+        QVERIFY(program.frmSplash() == nullptr);
+        if (handsOver) {
+            QTest::qWait(2300);
+        }
+        MainWindow& window = *program.form1();
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.textBox().text(), kFreshText);
+        QCOMPARE(window.textBox().caretPosition(), 25);
+        QCOMPARE(window.focusWidget(), window.textBox().widget());
+        QCOMPARE(dialogs.calls().size(), 0);
     }
 
     void aboutBoxOpensOnceAndCloses_data() {
-        QTest::addColumn<int>("key");  // 0: the OK button
+        addColumns<std::tuple<int>>();  // the key that closes it, or 0 for the OK button
         addRow("OK", 0);
         addRow("enter", int(Qt::Key_Return));
         addRow("escape", int(Qt::Key_Escape));
     }
 
     // While open, the box is not loaded again and the main window goes on working; closing
-    // unloads it, and the next Open loads it afresh.
+    // unloads it, the next Open loads it afresh, and it outlives the main window.
     void aboutBoxOpensOnceAndCloses() {
-        QFETCH(int, key);
+        const auto [key] = fetchRow<std::tuple<int>>();
         Fixture f;
         f.choose("mnuversion");
         AboutBox* about = f.program.frmAbout();
@@ -123,36 +106,30 @@ private slots:
         QVERIFY(
             f.program.frmAbout()->description()->text().contains(QStringLiteral("example.com")));
         QCOMPARE(f.dialogs.calls().size(), 0);
-    }
-
-    void aboutBoxOutlivesMainWindow() {
-        Fixture f;
-        f.choose("mnuversion");
-        f.window.close();
+        f.window.close();  // the box outlives the main window
         QTRY_VERIFY(f.program.form1() == nullptr);
-        QVERIFY(f.program.frmAbout() != nullptr);
-        QVERIFY(f.program.frmAbout()->isVisible());
+        QVERIFY(f.program.frmAbout() != nullptr && f.program.frmAbout()->isVisible());
     }
 
     void startSysInfo_data() {
         addColumns<SysInfo>();
         const QString first = QStringLiteral("C:\\no\\such\\msinfo32.exe");
-        addRow("first key, used without existence test", first, "<none>", false, QStringList{first},
-               first, false);
-        addRow("first key, start fails", "/bin/nonexistent", "<none>", false, QStringList{},
-               "/bin/nonexistent", true);
-        addRow("second key with program", "<none>", "<tmp>", true,
-               QStringList{"<tmp>\\MSINFO32.EXE"}, "<tmp>\\MSINFO32.EXE", false);
-        addRow("second key without program", "<none>", "<tmp>", false, QStringList{}, "", true);
-        addRow("no keys", "<none>", "<none>", false, QStringList{}, "", true);
+        const QStringList second = {QStringLiteral("start <tmp>\\MSINFO32.EXE ")};
+        addRow("first key, not tested", first, "<none>", false, true,
+               QStringList{"start " + first + ' '});
+        addRow("first key, start fails", first, "<none>", false, false,
+               QStringList{"start " + first + ' ', kUnavailable});
+        addRow("second key with program", "<none>", "<tmp>", true, true, second);
+        addRow("second key without program", "<none>", "<tmp>", false, true,
+               QStringList{kUnavailable});
+        addRow("no keys", "<none>", "<none>", false, true, QStringList{kUnavailable});
     }
 
+    // The program started, then the message if it did not start, and nothing else.
     void startSysInfo() {
-        const auto [first, location, createMsinfo, startable, started, unavailable] =
-            fetchRow<SysInfo>();
+        const auto [first, location, createMsinfo, starts, expected] = fetchRow<SysInfo>();
         QTemporaryDir folder;
-        // A folder inside the temporary one: the Windows-style "\MSINFO32.EXE" after it then
-        // names a file inside the temporary folder too, and goes with it.
+        // A folder inside the temporary one: with "\MSINFO32.EXE" after it, still a name inside.
         const QString inside = folder.filePath(QStringLiteral("x"));
         auto fill = [inside](QString text) {
             return text.replace(QStringLiteral("<tmp>"), inside);
@@ -167,43 +144,29 @@ private slots:
         if (createMsinfo) {
             writeBytes(fill(QStringLiteral("<tmp>\\MSINFO32.EXE")), {});
         }
-        for (const QString& path : startable) {
-            f.dialogs.startablePrograms.append(fill(path));
+        if (starts) {
+            f.dialogs.startablePrograms = {first, fill(QStringLiteral("<tmp>\\MSINFO32.EXE"))};
         }
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
         f.choose("mnuversion");
         f.program.frmAbout()->findChild<QPushButton*>(QStringLiteral("cmdSysInfo"))->click();
-
-        // The program started, then the message if it did not start, and nothing else.
         QStringList seen;
         for (const auto& call : f.dialogs.calls()) {
             seen.append(call.kind + ' ' + call.text + ' ' + call.title);
         }
-        QStringList expected;
-        if (!started.isEmpty()) {
-            expected.append("start " + fill(started) + ' ');
-        }
-        if (unavailable) {
-            expected.append(QStringLiteral("message 現時点ではｼｽﾃﾑ情報を使用できません Ondrel"));
-        }
-        QCOMPARE(seen, expected);
-        if (unavailable) {
-            QCOMPARE(f.dialogs.calls().last().buttons, MessageButtons::Ok);
-            QCOMPARE(f.dialogs.calls().last().icon, MessageIcon::None);
-        }
+        QCOMPARE(seen.join(u'\n'), fill(expected.join(u'\n')));
     }
 
+    // A value of another type is found, and reads as empty; a missing one is not found.
     void getKeyValueOfOtherType() {
         FakeRegistry registry;
         registry.set(kMsinfoKey, QStringLiteral("PATH"), {4 /* REG_DWORD */, QStringLiteral("x")});
-        QString output = QStringLiteral("stale");
-        QVERIFY(
-            GetKeyValue(registry, kHkeyLocalMachine, kMsinfoKey, QStringLiteral("PATH"), output));
-        QCOMPARE(output, QString());
-        output = QStringLiteral("stale");
-        QVERIFY(!GetKeyValue(registry, kHkeyLocalMachine, kLocationKey, QStringLiteral("MSINFO"),
-                             output));
-        QCOMPARE(output, QString());
+        for (const QString& key : {kMsinfoKey, kLocationKey}) {
+            QString output = QStringLiteral("stale");
+            QCOMPARE(GetKeyValue(registry, kHkeyLocalMachine, key, QStringLiteral("PATH"), output),
+                     key == kMsinfoKey);
+            QCOMPARE(output, QString());
+        }
     }
 
     void helpResolvedAgainstCurrentFolder() {

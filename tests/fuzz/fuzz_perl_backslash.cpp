@@ -23,33 +23,27 @@ void check(bool condition) {
 
 // Lines as the text area has them: each ends in CR LF, LF or CR, the last maybe in nothing.
 std::vector<std::string> splitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find_first_of("\r\n", start);
-        if (end == std::string_view::npos) {
-            end = text.size();
-        } else {
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+    std::vector<std::string> lines(1);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        lines.back() += text[i];
+        const bool crlf = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        if ((text[i] == '\r' || text[i] == '\n') && !crlf && i + 1 < text.size()) {
+            lines.emplace_back();
         }
-        lines.emplace_back(text.substr(start, end - start));
-        start = end;
-    }
-    if (lines.empty()) {
-        lines.emplace_back();
     }
     return lines;
 }
 
 using LineMarks = std::vector<std::vector<ondrel::ByteRange>>;
 
-void scanAll(ondrel::PerlLineStates& states, const std::vector<std::string>& lines,
-             LineMarks& marks) {
+LineMarks scanAll(ondrel::PerlLineStates& states, const std::vector<std::string>& lines,
+                  LineMarks marks) {
     marks.resize(lines.size());
     states.scan(
         1 << 30, [&](int line) { return std::string_view(lines[line]); },
         [&](int line, const std::vector<ondrel::ByteRange>& found) { marks[line] = found; });
     check(states.done());
+    return marks;
 }
 
 }  // namespace
@@ -71,8 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> lines = splitLines(text);
     ondrel::PerlLineStates states(scanner);
     states.reset(static_cast<int>(lines.size()));
-    LineMarks marks;
-    scanAll(states, lines, marks);
+    LineMarks marks = scanAll(states, lines, {});
     if (lines.size() < 2) {
         return 0;
     }
@@ -83,12 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(k) + 1);
     marks.erase(marks.begin() + static_cast<std::ptrdiff_t>(k) + 1);
     states.edited(static_cast<int>(k), -1);
-    scanAll(states, lines, marks);
+    marks = scanAll(states, lines, std::move(marks));
 
     ondrel::PerlLineStates fresh(scanner);
     fresh.reset(static_cast<int>(lines.size()));
-    LineMarks expected;
-    scanAll(fresh, lines, expected);
-    check(marks == expected);
+    check(marks == scanAll(fresh, lines, {}));
     return 0;
 }

@@ -25,7 +25,6 @@ public:
         MessageIcon icon = MessageIcon::None;
         MessageAnswer defaultButton = MessageAnswer::Ok;
         QString defaultText;
-        QStringList filters;
         QColor initialColor;
     };
 
@@ -50,20 +49,50 @@ public:
 
     const QList<Call>& calls() const { return m_calls; }
     int unexpectedCalls() const { return m_unexpected; }
-    int answersLeft() const { return static_cast<int>(m_answers.size()); }
-    void clear();
+    void clear() {
+        m_calls.clear();
+        m_answers.clear();
+        m_unexpected = 0;
+    }
 
     MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
-                          MessageIcon icon, MessageAnswer defaultButton) override;
+                          MessageIcon icon, MessageAnswer defaultButton) override {
+        return next({"message", text, title, buttons, icon, defaultButton, {}, {}}).button;
+    }
     QString prompt(const QString& message, const QString& title,
-                   const QString& defaultText) override;
-    QString openFileName(const QString& nameBoxText, const QStringList& filters) override;
-    QString saveFileName(const QString& nameBoxText, const QStringList& filters) override;
-    QColor chooseColor(const QColor& initial) override;
-    bool setupPrinter(QPrinter& printer) override;
-    void showHelp(const QString& path) override;
-    bool startProgram(const QString& path) override;
-    std::unique_ptr<Progress> startProgress(const QString& label) override;
+                   const QString& defaultText) override {
+        return textOf(next({"prompt", message, title, {}, {}, {}, defaultText, {}}));
+    }
+    QString openFileName(const QString& nameBoxText, const QStringList&) override {
+        return textOf(next({"open", nameBoxText, {}, {}, {}, {}, {}, {}}));
+    }
+    QString saveFileName(const QString& nameBoxText, const QStringList&) override {
+        return textOf(next({"save", nameBoxText, {}, {}, {}, {}, {}, {}}));
+    }
+    QColor chooseColor(const QColor& initial) override {
+        const Answer answer = next({"color", {}, {}, {}, {}, {}, {}, initial});
+        return answer.accepted ? answer.color : QColor();
+    }
+    bool setupPrinter(QPrinter& printer) override {
+        const Answer answer = next({"printer", {}, {}, {}, {}, {}, {}, {}});
+        if (answer.accepted && answer.onPrinter) {
+            answer.onPrinter(printer);
+        }
+        return answer.accepted;
+    }
+    // The help viewer and program starts answer nothing; they are only recorded.
+    void showHelp(const QString& path) override {
+        m_calls.append({"help", path, {}, {}, {}, {}, {}, {}});
+    }
+    bool startProgram(const QString& path) override {
+        m_calls.append({"start", path, {}, {}, {}, {}, {}, {}});
+        return startablePrograms.contains(path);
+    }
+    std::unique_ptr<Progress> startProgress(const QString& label) override {
+        progressLabels.append(label);
+        progressReported.clear();
+        return std::make_unique<Recorded>(*this);
+    }
 
     // Progress is feedback, not a question: it is kept apart from calls().
     QStringList progressLabels;
@@ -76,7 +105,30 @@ public:
     QStringList startablePrograms;
 
 private:
-    Answer next(const Call& call);
+    struct Recorded : Progress {
+        explicit Recorded(ScriptedDialogs& dialogs) : m_dialogs(dialogs) {}
+        void setPercent(int percent) override {
+            m_dialogs.progressReported.append(percent);
+            if (m_dialogs.duringProgress) {
+                m_dialogs.duringProgress(percent);
+            }
+        }
+        ScriptedDialogs& m_dialogs;
+    };
+
+    Answer next(const Call& call) {
+        m_calls.append(call);
+        if (m_answers.empty()) {
+            ++m_unexpected;
+            return cancel();
+        }
+        Answer answer = m_answers.front();
+        m_answers.pop_front();
+        return answer;
+    }
+    static QString textOf(const Answer& answer) {
+        return answer.accepted ? answer.text : QString();
+    }
 
     QList<Call> m_calls;
     std::deque<Answer> m_answers;
