@@ -32,6 +32,7 @@
 #include "info/splash_window.h"
 #include "platform/qt_dialogs.h"
 #include "snippets/templates.h"
+#include "text/text_box.h"
 
 using namespace ondrel;
 
@@ -205,6 +206,35 @@ void InsertBlock(benchmark::State& state) {
     }
 }
 
+// One key typed at the end of a document of range(0) KiB, painted, and the events it queues
+// handled, with the Perl backslash marks on (the main window's text area, range(1) == 1) or
+// off (a bare text box of the same kind, range(1) == 0).
+void TypeAtEnd(benchmark::State& state) {
+    Fixture f;
+    QWidget bare;
+    TextBox plain(&bare);
+    const bool marks = state.range(1) == 1;
+    TextBox& box = marks ? f.text() : plain;
+    QWidget& window = marks ? static_cast<QWidget&>(f.window) : bare;
+    window.resize(489, 440);
+    box.widget()->resize(489, 400);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        state.SkipWithError("window not exposed");
+    }
+    const QString text = perlText(state.range(0) * 1024);
+    box.setText(text);
+    box.select(static_cast<int>(text.size()), static_cast<int>(text.size()));
+    box.widget()->setFocus();
+    // The marks scan a new text in slices from the event loop: let them finish first.
+    QTest::qWait(marks ? 12000 : 100);
+    for (auto _ : state) {
+        QTest::keyClick(box.widget(), Qt::Key_A);
+        box.widget()->viewport()->repaint();
+        QCoreApplication::processEvents();
+    }
+}
+
 // Operations on 50 MB take seconds: one iteration per repetition is enough to time them.
 BENCHMARK(Open)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(Open)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -226,6 +256,12 @@ BENCHMARK(InsertBlock)
     ->Args({5, 50})
     ->Args({5, 100})
     ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(TypeAtEnd)
+    ->Args({50 * 1024, 1})
+    ->Args({50 * 1024, 0})
+    ->Args({5, 1})
+    ->Iterations(200)
     ->Unit(benchmark::kMillisecond);
 
 // Collects the medians of the repetitions for the closing table.
@@ -271,6 +307,8 @@ void printTable(const std::map<std::string, double>& medians) {
         {"insert block, start of 5 MB vs 5 KB", "InsertBlock/5120/0", "InsertBlock/5/0", 4.0},
         {"insert block, middle of 5 MB vs 5 KB", "InsertBlock/5120/50", "InsertBlock/5/50", 4.0},
         {"insert block, end of 5 MB vs 5 KB", "InsertBlock/5120/100", "InsertBlock/5/100", 4.0},
+        {"type at end of 50 MB vs 5 KB (marks on)", "TypeAtEnd/51200/1", "TypeAtEnd/5/1", 1.2},
+        {"type at end of 50 MB, marks on vs off", "TypeAtEnd/51200/1", "TypeAtEnd/51200/0", 1.2},
     };
     std::printf("\n%-40s %12s %12s %8s %8s\n", "operation", "median ms", "baseline ms", "ratio",
                 "target");
