@@ -156,6 +156,22 @@ private slots:
         QTRY_VERIFY(markAt(7) != 0);
         QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";\r\n"));
     }
+
+    // An opened file replaces the document whole: it is scanned afresh, even when it has as
+    // many lines as the document before it.
+    void openedFileMarked() {
+        Fixture f;
+        f.setDocument(QStringLiteral("x;\r\n"), 0, 0);
+        QTest::qWait(100);  // the scan of that document is over
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.cgi"));
+        writeBytes(path, QByteArray("print \"\x95\x5C\x8E\xA6\";\r\n"));
+        f.dialogs.pushText(path);
+        f.choose("mnuOpen");
+        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";\r\n"));
+        QTRY_VERIFY(f.text().widget()->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                                                     BackslashMarks::kIndicator, 7UL) != 0);
+    }
 };
 
 ONDREL_TEST_MAIN(PerlBackslashTest)

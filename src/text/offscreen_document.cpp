@@ -68,12 +68,9 @@ void OffscreenDocument::moveInto(TextBox& textBox) {
     m_holder->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_holder->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     void* document = m_holder->SendScintillaPtrResult(QsciScintillaBase::SCI_GETDOCPOINTER);
-    QsciScintilla* editor = textBox.widget();
-    // The text box takes a hold of its own and lets go of the old document (and its undo
-    // history); then the holder lets go of this one.
-    editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+    // The text box takes a hold of its own; then the holder lets go of this one.
+    textBox.adoptDocument(document);
     discard();
-    editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
 }
 
 }  // namespace ondrel

@@ -256,6 +256,17 @@ void TextBox::setText(const QString& text,
     }
 }
 
+void TextBox::adoptDocument(void* document) {
+    // The text box takes a hold of its own and lets go of the old document.
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                            static_cast<unsigned long>(editNotifications()));
+    m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    if (m_textLoaded) {
+        m_textLoaded();
+    }
+}
+
 QString TextBox::selectedText() const {
     const long start = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONSTART);
     const long end = m_editor->SendScintilla(QsciScintillaBase::SCI_GETSELECTIONEND);

@@ -45,7 +45,11 @@ public:
     void setText(const QString& text,
                  const std::function<void(qsizetype done, qsizetype total)>& progress = {});
 
-    // Heard after setText, which puts the text in without edit notifications.
+    // Makes document (a Scintilla document filled elsewhere) the whole text, as setText does:
+    // caret at 0, the old document and its undo history let go.
+    void adoptDocument(void* document);
+
+    // Heard after setText and adoptDocument, which put the text in without edit notifications.
     void setTextLoaded(std::function<void()> listener) { m_textLoaded = std::move(listener); }
 
     QString selectedText() const;
