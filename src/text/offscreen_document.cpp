@@ -25,15 +25,7 @@ constexpr std::pair<unsigned int, unsigned int> kDocumentSettings[] = {
 
 OffscreenDocument::OffscreenDocument(const TextBox& textBox)
     : m_holder(std::make_unique<QsciScintillaBase>()) {
-    // Without style bytes, as the text box's own (see TextBox); where a long cannot hold a
-    // pointer the holder's default document serves.
-    if constexpr (sizeof(long) >= sizeof(void*)) {
-        const long document = m_holder->SendScintilla(
-            QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
-            static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
-        m_holder->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
-        m_holder->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
-    }
+    useDocumentWithoutStyles(*m_holder);
     const QsciScintilla* editor = textBox.widget();
     for (const auto& [get, set] : kDocumentSettings) {
         m_holder->SendScintilla(set, static_cast<unsigned long>(editor->SendScintilla(get)));

@@ -133,6 +133,19 @@ private:
     QString m_preedit;
 };
 
+void useDocumentWithoutStyles(QsciScintillaBase& editor) {
+    // There is no lexer, and style bytes would cost a byte per byte of text. QScintilla returns
+    // the new document as a long, which holds a pointer only where long is as wide as one (not
+    // on 64-bit Windows); elsewhere the default document stays.
+    if constexpr (sizeof(long) >= sizeof(void*)) {
+        const long document = editor.SendScintilla(
+            QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
+            static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
+        editor.SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+        editor.SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
+    }
+}
+
 TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(plainWhileNoScreenReader);
@@ -140,16 +153,7 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     }();
     Q_UNUSED(factoryInstalled);
     m_editor->setObjectName(QStringLiteral("Text1"));
-    // A document without style bytes: there is no lexer, and they would cost a byte per byte.
-    // QScintilla returns the new document as a long, which holds a pointer only where long
-    // is as wide as one (not on 64-bit Windows); elsewhere the default document stays.
-    if constexpr (sizeof(long) >= sizeof(void*)) {
-        const long document = m_editor->SendScintilla(
-            QsciScintillaBase::SCI_CREATEDOCUMENT, 0UL,
-            static_cast<long>(QsciScintillaBase::SC_DOCUMENTOPTION_STYLES_NONE));
-        m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
-        m_editor->SendScintilla(QsciScintillaBase::SCI_RELEASEDOCUMENT, 0UL, document);
-    }
+    useDocumentWithoutStyles(*m_editor);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
     QObject::connect(

@@ -9,9 +9,13 @@
 #include <utility>
 
 class QsciScintilla;
+class QsciScintillaBase;
 class QWidget;
 
 namespace ondrel {
+
+// Gives editor a new, empty document without style bytes (the text area has no lexer).
+void useDocumentWithoutStyles(QsciScintillaBase& editor);
 
 // The document text box Text1: a QScintilla editor set up as a plain multi-line text box.
 // It keeps every character as given (NUL and lone CR or LF included) and offers the program
