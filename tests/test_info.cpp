@@ -64,7 +64,7 @@ private slots:
         }
         QCOMPARE(program.form1() != nullptr, handsOver);
         QTRY_VERIFY_WITH_TIMEOUT(program.form1() != nullptr, 5000);
-        QVERIFY(handsOver || clock.elapsed() >= 2000);
+        QVERIFY(handsOver || clock.elapsed() >= 1900);  // a coarse timer may fire 5 % early
         QVERIFY(program.frmSplash() == nullptr);
         if (handsOver) {
             QTest::qWait(2300);
