@@ -24,7 +24,7 @@ using Clipboard = std::tuple<QString, int, int, QString, QString, QString, int>;
 class EditingTest : public QObject {
     Q_OBJECT
 private slots:
-    void replaceAllFunction_data() {
+    void replaceAllMatches_data() {
         addColumns<Replaced>();
         addRow("leftmost, no overlap", "aaa", "aa", "b", "ba");
         addRow("replaced text not searched again", "aba", "a", "aa", "aabaa");
@@ -33,13 +33,26 @@ private slots:
         addRow("full-width differs", "ＡA", "A", "B", "ＡB");
         addRow("hiragana and katakana differ", "かカ", "カ", "ガ", "かガ");
         addRow("across crlf", "a\r\nb\r\nc", "\r\nb", "-", "a-\r\nc");
-        addRow("whole text", "xyz", "xyz", "", "");
-        addRow("empty search", "abc", "", "z", "abc");
+        addRow("whole text", "xyz", "xyz", "z", "z");
+        // A first byte that starts near misses everywhere: the search changes its way part through.
+        addRow("near misses", QStringLiteral("aaaaaaaaaaaaab").repeated(1000), "aaaaaaab", "X",
+               QStringLiteral("aaaaaaX").repeated(1000));
     }
 
-    void replaceAllFunction() {
+    void replaceAllMatches() {
         const auto [text, search, replacement, expected] = fetchRow<Replaced>();
-        QCOMPARE(replaceAll(text, search, replacement), expected);
+        const QByteArray pattern = search.toUtf8();
+        ByteSearch byteSearch(pattern);
+        QByteArray replaced;
+        appendReplaced(replaced, text.toUtf8(), byteSearch, replacement.toUtf8());
+        QCOMPARE(QString::fromUtf8(replaced), expected);
+        // The command, which also counts the matches first.
+        Fixture f;
+        f.setDocument(text, 0, 0);
+        f.dialogs.pushText(search);
+        f.dialogs.pushText(replacement);
+        f.choose("mnuokikae");
+        QCOMPARE(f.text().text(), expected);
     }
 
     void replaceThroughMenu() {

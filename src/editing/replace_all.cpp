@@ -1,8 +1,8 @@
 #include "editing/replace_all.h"
 
-#include <QByteArrayMatcher>
 #include <QList>
-#include <QStringMatcher>
+
+#include <cstring>
 
 #include "platform/dialogs.h"
 #include "text/size_limit.h"
@@ -14,57 +14,61 @@ namespace {
 
 // How far a scan goes between two progress reports.
 constexpr qsizetype kScanStep = qsizetype(1) << 20;
-
-// Calls onMatch with the start of every occurrence of a non-empty search, leftmost first and
-// never overlapping, in one pass over text.
-template <typename OnMatch>
-void forEachMatch(QStringView text, QStringView search, const ScanProgress& progress,
-                  OnMatch onMatch) {
-    const QStringMatcher matcher(search, Qt::CaseSensitive);
-    qsizetype from = 0;
-    qsizetype nextReport = kScanStep;
-    while (from <= text.size() - search.size()) {
-        // One window at a time, so the progress moves on through a long stretch without a match;
-        // the window reaches far enough to find any occurrence that starts in its first step.
-        const qsizetype windowEnd = std::min(text.size(), from + kScanStep + search.size() - 1);
-        const qsizetype found = matcher.indexIn(text.first(windowEnd), from);
-        if (found < 0) {
-            from = windowEnd - search.size() + 1;
-        } else {
-            onMatch(found);
-            from = found + search.size();
-        }
-        if (progress && from >= nextReport) {
-            progress(std::min(from, text.size()), text.size());
-            nextReport = from + kScanStep;
-        }
-    }
-}
+// Bytes compared in vain that the quick search may spend before the matcher takes over.
+constexpr qsizetype kFalseStartAllowance = 4096;
 
 }  // namespace
 
-QString replaceAll(QStringView text, QStringView search, QStringView replacement,
-                   const ScanProgress& progress) {
-    if (search.isEmpty()) {
-        return text.toString();
+ByteSearch::ByteSearch(QByteArrayView pattern) : m_pattern(pattern), m_matcher(pattern) {
+    Q_ASSERT(!pattern.isEmpty());
+}
+
+qsizetype ByteSearch::indexIn(QByteArrayView text, qsizetype from) {
+    const qsizetype length = m_pattern.size();
+    if (from < 0 || text.size() - from < length) {
+        return -1;
     }
-    QString result;
-    qsizetype from = 0;
-    bool matched = false;
-    forEachMatch(text, search, progress, [&](qsizetype found) {
-        if (!matched) {
-            matched = true;
-            result.reserve(text.size());
+    if (m_matcherOnly) {
+        return m_matcher.indexIn(text, from);
+    }
+    // memchr finds the pattern's first byte far faster than any skipping search; each place it
+    // stops is then compared whole.
+    const char* const begin = text.data();
+    const char* const lastStart = begin + (text.size() - length);
+    const char* at = begin + from;
+    while (at <= lastStart) {
+        const char* const found =
+            static_cast<const char*>(std::memchr(at, m_pattern[0], lastStart - at + 1));
+        if (found == nullptr) {
+            return -1;
         }
-        result.append(text.mid(from, found - from));
-        result.append(replacement);
-        from = found + search.size();
-    });
-    if (!matched) {
-        return text.toString();
+        m_scanned += found - at + 1;
+        if (std::memcmp(found + 1, m_pattern.data() + 1, length - 1) == 0) {
+            return found - begin;
+        }
+        // A first byte that starts many near misses would make this quadratic in a long
+        // pattern: past an allowance the matcher, which skips by the pattern's length, goes on.
+        m_wasted += length - 1;
+        if (m_wasted > kFalseStartAllowance + m_scanned / 4) {
+            m_matcherOnly = true;
+            return m_matcher.indexIn(text, found + 1 - begin);
+        }
+        at = found + 1;
     }
-    result.append(text.mid(from));
-    return result;
+    return -1;
+}
+
+qsizetype appendReplaced(QByteArray& out, QByteArrayView text, ByteSearch& search,
+                         QByteArrayView replacement) {
+    qsizetype replaced = 0;
+    qsizetype from = 0;
+    for (qsizetype found; (found = search.indexIn(text, from)) >= 0; ++replaced) {
+        out.append(text.sliced(from, found - from));
+        out.append(replacement);
+        from = found + search.patternSize();
+    }
+    out.append(text.sliced(from));
+    return replaced;
 }
 
 ReplaceCommand::ReplaceCommand(TextBox& textBox, Dialogs& dialogs)
@@ -105,11 +109,10 @@ bool ReplaceCommand::replaceInDocument(const QString& search, const QString& rep
             return true;
         }
     }
-    // Worked on the text area's own UTF-8: a character's bytes never start inside another's,
-    // so the byte matches of the search's UTF-8 are exactly its character matches.
+    // Worked on the text area's own UTF-8, where byte matches are character matches.
     const QByteArray pattern = search.toUtf8();
     const QByteArray replacementBytes = replacement.toUtf8();
-    const QByteArrayMatcher matcher(pattern);
+    ByteSearch finder(pattern);
     const qsizetype size = m_textBox.utf8Length();
     // Spans of about kSegment bytes, each from the start of a match to the end of a later
     // one, with the number of matches in it: replaced one at a time, a span needs a new text
@@ -127,7 +130,7 @@ bool ReplaceCommand::replaceInDocument(const QString& search, const QString& rep
     QByteArrayView text = m_textBox.utf8Text();
     qsizetype nextReport = kScanStep;
     for (qsizetype from = 0;;) {
-        const qsizetype found = matcher.indexIn(text, from);
+        const qsizetype found = finder.indexIn(text, from);
         if (found < 0) {
             break;
         }
@@ -165,24 +168,17 @@ bool ReplaceCommand::replaceInDocument(const QString& search, const QString& rep
     // their places.
     TextBox::UndoStep step(m_textBox);
     qsizetype done = 0;
+    // One buffer for every span: its memory is touched once, not once a span.
+    QByteArray replaced;
     for (qsizetype k = spans.size() - 1; k >= 0; --k) {
         const Span& span = spans[k];
         if (m_textBox.utf8Length() != size + done * delta) {
             break;
         }
         const QByteArrayView original = m_textBox.utf8Range(span.start, span.end - span.start);
-        QByteArray replaced;
+        replaced.resize(0);  // keeps its capacity
         replaced.reserve(original.size() + span.matches * delta);
-        for (qsizetype from = 0;;) {
-            const qsizetype found = matcher.indexIn(original, from);
-            if (found < 0) {
-                replaced.append(original.sliced(from));
-                break;
-            }
-            replaced.append(original.sliced(from, found - from));
-            replaced.append(replacementBytes);
-            from = found + pattern.size();
-        }
+        appendReplaced(replaced, original, finder, replacementBytes);
         m_textBox.replaceUtf8(span.start, span.end, replaced);
         done += span.matches;
         progress.setPercent(static_cast<int>(50 + 50 * (size - span.start) / size));

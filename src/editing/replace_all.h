@@ -1,9 +1,9 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayMatcher>
+#include <QByteArrayView>
 #include <QString>
-#include <QStringView>
-
-#include <functional>
 
 namespace ondrel {
 
@@ -11,14 +11,30 @@ class Dialogs;
 class Progress;
 class TextBox;
 
-// Hears, now and then, how many characters of the text of how many have been scanned.
-using ScanProgress = std::function<void(qsizetype done, qsizetype total)>;
+// Finds a non-empty byte pattern in texts, leftmost first; in UTF-8 a byte match is a character
+// match, since no character's bytes start inside another's. Linear in the text's length
+// whatever the pattern: once its first byte has started too many near misses, the search
+// skips by the pattern's length for the rest of its life. It keeps a view of the pattern.
+class ByteSearch {
+public:
+    explicit ByteSearch(QByteArrayView pattern);
+    // The offset of the first occurrence starting at or after from, or -1.
+    qsizetype indexIn(QByteArrayView text, qsizetype from);
+    qsizetype patternSize() const { return m_pattern.size(); }
 
-// Every occurrence of search in text replaced by replacement: exact comparison, leftmost
-// match first, occurrences never overlap and replaced text is never searched again.
-// Linear in the text's length. An empty search changes nothing.
-QString replaceAll(QStringView text, QStringView search, QStringView replacement,
-                   const ScanProgress& progress = {});
+private:
+    QByteArrayView m_pattern;
+    QByteArrayMatcher m_matcher;
+    bool m_matcherOnly = false;
+    qsizetype m_scanned = 0;  // bytes the quick search has passed
+    qsizetype m_wasted = 0;   // bytes it compared at near misses
+};
+
+// Appends text to out with every occurrence of the search's pattern replaced by replacement:
+// occurrences never overlap and replaced text is never searched again. Returns how many were
+// replaced.
+qsizetype appendReplaced(QByteArray& out, QByteArrayView text, ByteSearch& search,
+                         QByteArrayView replacement);
 
 // 検索置換: asks for the search and replacement strings, replaces every occurrence in the
 // whole document as one undoable step and leaves the caret at the start. A result past the

@@ -1,9 +1,10 @@
-// replaceAll against a plain reference: scan left to right, replace where the search string
-// starts, jump past it. The input is split into text, search and replacement at two 0xFF
-// bytes.
+// The replacement of every occurrence of a byte pattern against a plain reference: scan left to
+// right, replace where the pattern starts, jump past it. After a first byte that says where the
+// text is cut, the input is split into text, pattern and replacement at two 0xFF bytes; the
+// text is replaced in two pieces with one search carried across both, as the replace command
+// carries it across its spans.
 #include <QByteArray>
 #include <QList>
-#include <QString>
 
 #include <cstdint>
 #include <cstdlib>
@@ -12,16 +13,15 @@
 
 namespace {
 
-QString reference(const QString& text, const QString& search, const QString& replacement) {
-    if (search.isEmpty()) {
-        return text;
-    }
-    QString result;
+QByteArray reference(QByteArrayView text, QByteArrayView pattern, QByteArrayView replacement,
+                     qsizetype& count) {
+    QByteArray result;
     qsizetype i = 0;
     while (i < text.size()) {
-        if (text.mid(i, search.size()) == search) {
+        if (text.sliced(i).startsWith(pattern)) {
             result += replacement;
-            i += search.size();
+            i += pattern.size();
+            ++count;
         } else {
             result += text[i];
             ++i;
@@ -33,15 +33,28 @@ QString reference(const QString& text, const QString& search, const QString& rep
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QList<QByteArray> parts = input.split('\xFF');
-    if (parts.size() < 3 || parts[0].size() > 4096) {
+    if (size < 1) {
         return 0;
     }
-    const QString text = QString::fromUtf8(parts[0]);
-    const QString search = QString::fromUtf8(parts[1]);
-    const QString replacement = QString::fromUtf8(parts[2]);
-    if (ondrel::replaceAll(text, search, replacement) != reference(text, search, replacement)) {
+    const QByteArray input(reinterpret_cast<const char*>(data + 1),
+                           static_cast<qsizetype>(size - 1));
+    const QList<QByteArray> parts = input.split('\xFF');
+    if (parts.size() < 3 || parts[0].size() > 4096 || parts[1].isEmpty()) {
+        return 0;
+    }
+    const QByteArrayView text = parts[0];
+    const QByteArrayView pieces[] = {text.first(text.size() * data[0] / 255),
+                                     text.sliced(text.size() * data[0] / 255)};
+    ondrel::ByteSearch search(parts[1]);
+    QByteArray result;
+    QByteArray expected;
+    qsizetype count = 0;
+    qsizetype expectedCount = 0;
+    for (QByteArrayView piece : pieces) {
+        count += ondrel::appendReplaced(result, piece, search, parts[2]);
+        expected += reference(piece, parts[1], parts[2], expectedCount);
+    }
+    if (result != expected || count != expectedCount) {
         std::abort();
     }
     return 0;
