@@ -186,24 +186,32 @@ private slots:
     }
 
     void clearlyUtf8_data() {
-        addColumns<std::tuple<QByteArray, bool>>();
-        addRow("japanese utf-8", QStringLiteral("日本語のテキストです。\n").toUtf8(), true);
-        addRow("utf-8 byte order mark", QByteArray("\xEF\xBB\xBFprint 1;"), true);
-        addRow("ascii only", QByteArray("print 1;\r\n"), false);
-        addRow("shift_jis japanese", QByteArray("\x93\xFA\x96\x7B\x8C\xEA"), false);
+        // The pieces of a file, as Open hands them to the decoder; whether they are clearly UTF-8.
+        addColumns<std::tuple<QByteArrayList, bool>>();
+        addRow("japanese utf-8", QByteArrayList{QStringLiteral("print \"日本\";\n").toUtf8()},
+               true);
+        addRow("ascii only", QByteArrayList{"print 1;\r\n"}, false);
+        addRow("shift_jis japanese", QByteArrayList{"\x93\xFA\x96\x7B\x8C\xEA"}, false);
+        addRow("utf-8 in a later piece",
+               QByteArrayList{"print 1;\n", QStringLiteral("# 掲示板\n").toUtf8()}, true);
+        addRow("shift_jis in a later piece",
+               QByteArrayList{QStringLiteral("# 掲示板\n").toUtf8(), "\x93\xFA\x96\x7B\n"}, false);
         // Half-width katakana pairs that are also valid two-byte UTF-8.
         for (const char* pair : {"\xCA\xB2", "\xC8\xBA", "\xC5\xB2", "\xC3\xA8", "\xCF\xB2"}) {
             QTest::addRow("kana %02x%02x", uchar(pair[0]), uchar(pair[1]))
-                << "print \"" + QByteArray(pair) + "\";" << false;
+                << QByteArrayList{"print \"" + QByteArray(pair) + "\";"} << false;
         }
     }
 
     void clearlyUtf8() {
-        const auto [bytes, utf8] = fetchRow<std::tuple<QByteArray, bool>>();
-        QCOMPARE(isClearlyUtf8(bytes), utf8);
-        if (!utf8) {
-            QVERIFY(decodeCp932(bytes).ok());
+        const auto [pieces, utf8] = fetchRow<std::tuple<QByteArrayList, bool>>();
+        Cp932Decoder decoder([](QByteArrayView, qint64) {});
+        for (const QByteArray& piece : pieces) {
+            decoder.add(piece);
         }
+        const Cp932StreamResult result = decoder.finish();
+        QCOMPARE(result.badOffset, qsizetype(-1));
+        QCOMPARE(result.clearlyUtf8, utf8);
     }
 };
 

@@ -260,20 +260,6 @@ Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms) {
     return result;
 }
 
-bool isClearlyUtf8(QByteArrayView bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF")) {
-        return true;
-    }
-    // Two-byte sequences prove nothing: C2-DF followed by A1-BF is also a pair of half-width
-    // katakana. Valid UTF-8 with a byte from E0 up has a sequence of three or four bytes.
-    const bool longSequence = std::any_of(
-        bytes.begin(), bytes.end(), [](char b) { return static_cast<unsigned char>(b) >= 0xE0; });
-    if (!longSequence) {
-        return false;
-    }
-    return bytes.isValidUtf8();
-}
-
 QList<char32_t> backslashTrailChars() {
     // Asked of the same converter the save uses; a character that decodes from lead + 5C but
     // is written back another way (a duplicate of the code page) does not count.

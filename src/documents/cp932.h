@@ -52,12 +52,6 @@ constexpr int kReportedUnencodable = 5;
 // for the characters it names.
 Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {});
 
-// True for bytes that start with the UTF-8 byte-order mark, or are valid UTF-8 with a
-// character of three or more bytes. Such bytes may decode as code page 932 too, but only to
-// nonsense. Shift_JIS text is often valid UTF-8 of two-byte characters (half-width katakana
-// pairs), so those alone are no evidence.
-bool isClearlyUtf8(QByteArrayView bytes);
-
 // Every character that code page 932 writes as two bytes ending in 0x5C (ソ, 表, 能 …), in
 // code point order: in a Perl string that second byte is a backslash.
 QList<char32_t> backslashTrailChars();

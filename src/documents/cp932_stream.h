@@ -25,7 +25,10 @@ struct Cp932StreamResult {
     Cp932Forms forms;
     // Offset of the first byte that is not valid code page 932, or -1 when all are.
     qsizetype badOffset = -1;
-    // What isClearlyUtf8 says of all the bytes.
+    // True when the bytes start with the UTF-8 byte-order mark, or are valid UTF-8 with a
+    // character of three or more bytes: they may decode as code page 932 too, but only to
+    // nonsense. Shift_JIS text is often valid UTF-8 of two-byte characters (half-width katakana
+    // pairs), so those alone are no evidence.
     bool clearlyUtf8 = false;
     bool ok() const { return badOffset < 0; }
 };

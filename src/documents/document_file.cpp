@@ -371,36 +371,6 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, int fd,
                        QFile::decodeName(backupName)};
 }
 
-// Reads an opened file to its end, which may lie past the size it reported (a file still
-// growing, or one of the system's own that reports none), up to the largest file opened.
-FileRead readToEnd(int fd, qint64 reported) {
-    // One byte more than reported, so the usual file is read without growing the buffer.
-    QByteArray bytes(std::min(reported, kLargestFile) + 1, Qt::Uninitialized);
-    qint64 filled = 0;
-    for (;;) {
-        if (filled == bytes.size()) {
-            if (filled > kLargestFile) {
-                return {{}, tooLarge()};
-            }
-            bytes.resize(std::min(kLargestFile + 1, std::max(2 * filled, filled + 65536)));
-        }
-        const ssize_t n = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return {
-                {},
-                withDetail(QStringLiteral("ファイルを読み込めませんでした。"), systemText(errno))};
-        }
-        if (n == 0) {
-            bytes.resize(filled);
-            return {std::move(bytes), {}};
-        }
-        filled += n;
-    }
-}
-
 #else
 
 // Where a link points, followed to the end, so the file behind it is replaced and the link
@@ -461,17 +431,6 @@ QString openToRead(const QString& path, int& fd, struct stat& info) {
 }
 
 }  // namespace
-
-FileRead readWholeFile(const QString& path) {
-    int fd = -1;
-    struct stat info {};
-    const QString reason = openToRead(path, fd, info);
-    if (!reason.isEmpty()) {
-        return {{}, reason};
-    }
-    const Fd file(fd);
-    return readToEnd(file.get(), info.st_size);
-}
 
 FileOutcome readFileInPieces(const QString& path, qsizetype pieceBytes,
                              const PieceReader& onPiece) {
@@ -580,7 +539,15 @@ FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
 
 #else
 
-FileRead readWholeFile(const QString& path) {
+namespace {
+
+// A whole file's bytes, or why they could not be read (bytes is then empty).
+struct WholeFile {
+    QByteArray bytes;
+    QString reason;
+};
+
+WholeFile readWholeFile(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) {
         return {{}, QStringLiteral("フォルダーはファイルとして開けません。")};
@@ -604,10 +571,12 @@ FileRead readWholeFile(const QString& path) {
     return {std::move(read), {}};
 }
 
+}  // namespace
+
 FileOutcome readFileInPieces(const QString& path, qsizetype, const PieceReader& onPiece) {
     // Here the whole file is one piece.
-    const FileRead read = readWholeFile(path);
-    if (read.ok() && !read.bytes.isEmpty()) {
+    const WholeFile read = readWholeFile(path);
+    if (read.reason.isEmpty() && !read.bytes.isEmpty()) {
         onPiece(read.bytes, read.bytes.size());
     }
     return {read.reason};

@@ -14,20 +14,11 @@ struct FileOutcome {
     bool ok() const { return reason.isEmpty(); }
 };
 
-// A whole file's bytes, or why they could not be read (bytes is then empty).
-struct FileRead {
-    QByteArray bytes;
-    QString reason;
-    bool ok() const { return reason.isEmpty(); }
-};
-
-// Reads a regular file whole; refuses pipes, sockets and devices without waiting on them.
-FileRead readWholeFile(const QString& path);
-
 // Hears one piece of a file and the size the file reported when it was opened.
 using PieceReader = std::function<void(const QByteArray& piece, qint64 reported)>;
-// Reads a regular file as readWholeFile does, handing it over in pieces of about pieceBytes
-// that each end just after a line feed (the last one at the end of the file).
+// Reads a regular file, handing it over in pieces of about pieceBytes that each end just after
+// a line feed (the last one at the end of the file). Pipes, sockets and devices are refused
+// without waiting on them, and so are files past the largest one opened.
 FileOutcome readFileInPieces(const QString& path, qsizetype pieceBytes, const PieceReader& onPiece);
 
 // Replaces the regular file at path with bytes so that a failure at any point leaves the old

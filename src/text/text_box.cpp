@@ -229,8 +229,7 @@ QString TextBox::text() const {
     return QString::fromUtf8(bytes, length);
 }
 
-void TextBox::setText(const QString& text,
-                      const std::function<void(qsizetype done, qsizetype total)>& progress) {
+void TextBox::setText(const QString& text) {
     // Without undo collection and modification events a large text loads in one pass;
     // with them every chunk would be recorded and announced.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
@@ -244,12 +243,7 @@ void TextBox::setText(const QString& text,
         m_editor->SendScintilla(QsciScintillaBase::SCI_APPENDTEXT,
                                 static_cast<uintptr_t>(bytes.size()), bytes.constData());
         from = end;
-        if (progress) {
-            progress(from, text.size());
-        }
     }
-    // Taken afresh: a screen reader may have come or gone while the progress window let
-    // events through.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);

@@ -45,9 +45,7 @@ public:
     // The whole text, every character included.
     QString text() const;
     // Replaces the whole text, leaves the caret at 0 and empties the undo history.
-    // progress, when given, hears how many characters of how many are in, now and then.
-    void setText(const QString& text,
-                 const std::function<void(qsizetype done, qsizetype total)>& progress = {});
+    void setText(const QString& text);
 
     // Makes document (a Scintilla document filled elsewhere) the whole text, as setText does:
     // caret at 0, the old document and its undo history let go.
