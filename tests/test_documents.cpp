@@ -130,6 +130,8 @@ private slots:
                "（11 バイト目）");
         addRow("utf-8 that decodes as cp932", "euro.txt",
                QStringLiteral("$price = \"5€\";\n").toUtf8(), "UTF-8");
+        addRow("utf-8 with a byte-order mark", "bom.txt",
+               QStringLiteral("\uFEFF# 日本語\n").toUtf8(), "UTF-8");
         addRow("unreadable file", "secret.cgi", QByteArray("<unreadable>"),
                "アクセスが許可されていません。");
     }

@@ -162,17 +162,18 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
     if (!read.ok()) {
         return read;
     }
-    if (!decoded.ok()) {
-        return {QStringLiteral(
-                    "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
-                    .arg(decoded.badOffset + 1)};
-    }
+    // Asked first: a byte-order mark says UTF-8 even where the bytes after it do not decode.
     if (decoded.clearlyUtf8) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
         return {
             QStringLiteral("UTF-8 で書かれたファイルのようです。Shift_JIS (CP932) "
                            "として開くと文字化けするため、開きませんでした。")};
+    }
+    if (!decoded.ok()) {
+        return {QStringLiteral(
+                    "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
+                    .arg(decoded.badOffset + 1)};
     }
     // A text past the limit would break the text area.
     if (tooLarge) {
