@@ -14,25 +14,23 @@ namespace {
 
 // How far a scan goes between two progress reports.
 constexpr qsizetype kScanStep = qsizetype(1) << 20;
-// Bytes compared in vain that the quick search may spend before the matcher takes over.
+// Bytes compared in vain that the quick search may spend before the automaton takes over.
 constexpr qsizetype kFalseStartAllowance = 4096;
 
 }  // namespace
 
-ByteSearch::ByteSearch(QByteArrayView pattern) : m_pattern(pattern), m_matcher(pattern) {
-    Q_ASSERT(!pattern.isEmpty());
-}
+ByteSearch::ByteSearch(QByteArray pattern) : m_pattern(std::move(pattern)) {}
 
 qsizetype ByteSearch::indexIn(QByteArrayView text, qsizetype from) {
     const qsizetype length = m_pattern.size();
-    if (from < 0 || text.size() - from < length) {
+    if (length == 0 || from < 0 || text.size() - from < length) {
         return -1;
     }
-    if (m_matcherOnly) {
-        return m_matcher.indexIn(text, from);
+    if (!m_borders.empty()) {
+        return automatonIndexIn(text, from);
     }
     // memchr finds the pattern's first byte far faster than any skipping search; each place it
-    // stops is then compared whole.
+    // stops is then compared.
     const char* const begin = text.data();
     const char* const lastStart = begin + (text.size() - length);
     const char* at = begin + from;
@@ -43,17 +41,50 @@ qsizetype ByteSearch::indexIn(QByteArrayView text, qsizetype from) {
             return -1;
         }
         m_scanned += found - at + 1;
-        if (std::memcmp(found + 1, m_pattern.data() + 1, length - 1) == 0) {
+        qsizetype same = 1;
+        while (same < length && found[same] == m_pattern[same]) {
+            ++same;
+        }
+        if (same == length) {
             return found - begin;
         }
-        // A first byte that starts many near misses would make this quadratic in a long
-        // pattern: past an allowance the matcher, which skips by the pattern's length, goes on.
-        m_wasted += length - 1;
+        m_wasted += same;
+        // Near misses that keep comparing much of a long pattern would make this quadratic:
+        // past an allowance the automaton, which reads each byte once, goes on.
         if (m_wasted > kFalseStartAllowance + m_scanned / 4) {
-            m_matcherOnly = true;
-            return m_matcher.indexIn(text, found + 1 - begin);
+            buildBorders();
+            return automatonIndexIn(text, found + 1 - begin);
         }
         at = found + 1;
+    }
+    return -1;
+}
+
+void ByteSearch::buildBorders() {
+    // m_borders[i]: the length of the longest proper prefix of the pattern's first i + 1 bytes
+    // that is also their suffix.
+    m_borders.assign(static_cast<std::size_t>(m_pattern.size()), 0);
+    qsizetype border = 0;
+    for (qsizetype i = 1; i < m_pattern.size(); ++i) {
+        while (border > 0 && m_pattern[i] != m_pattern[border]) {
+            border = m_borders[static_cast<std::size_t>(border - 1)];
+        }
+        if (m_pattern[i] == m_pattern[border]) {
+            ++border;
+        }
+        m_borders[static_cast<std::size_t>(i)] = border;
+    }
+}
+
+qsizetype ByteSearch::automatonIndexIn(QByteArrayView text, qsizetype from) const {
+    qsizetype matched = 0;
+    for (qsizetype i = from; i < text.size(); ++i) {
+        while (matched > 0 && text[i] != m_pattern[matched]) {
+            matched = m_borders[static_cast<std::size_t>(matched - 1)];
+        }
+        if (text[i] == m_pattern[matched] && ++matched == m_pattern.size()) {
+            return i + 1 - matched;
+        }
     }
     return -1;
 }
@@ -178,9 +209,8 @@ bool ReplaceCommand::replaceInDocument(const QString& search, const QString& rep
         const QByteArrayView original = m_textBox.utf8Range(span.start, span.end - span.start);
         replaced.resize(0);  // keeps its capacity
         replaced.reserve(original.size() + span.matches * delta);
-        appendReplaced(replaced, original, finder, replacementBytes);
+        done += appendReplaced(replaced, original, finder, replacementBytes);
         m_textBox.replaceUtf8(span.start, span.end, replaced);
-        done += span.matches;
         progress.setPercent(static_cast<int>(50 + 50 * (size - span.start) / size));
     }
     return true;

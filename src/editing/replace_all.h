@@ -1,9 +1,10 @@
 #pragma once
 
 #include <QByteArray>
-#include <QByteArrayMatcher>
 #include <QByteArrayView>
 #include <QString>
+
+#include <vector>
 
 namespace ondrel {
 
@@ -11,23 +12,25 @@ class Dialogs;
 class Progress;
 class TextBox;
 
-// Finds a non-empty byte pattern in texts, leftmost first; in UTF-8 a byte match is a character
-// match, since no character's bytes start inside another's. Linear in the text's length
-// whatever the pattern: once its first byte has started too many near misses, the search
-// skips by the pattern's length for the rest of its life. It keeps a view of the pattern.
+// Finds a byte pattern in texts, leftmost first (an empty one nowhere); in UTF-8 a byte match
+// is a character match, since no character's bytes start inside another's. Linear in the
+// text's length whatever the pattern: once near misses have cost too many comparisons, it
+// reads on with an automaton that looks at each byte once, for the rest of its life.
 class ByteSearch {
 public:
-    explicit ByteSearch(QByteArrayView pattern);
+    explicit ByteSearch(QByteArray pattern);
     // The offset of the first occurrence starting at or after from, or -1.
     qsizetype indexIn(QByteArrayView text, qsizetype from);
     qsizetype patternSize() const { return m_pattern.size(); }
 
 private:
-    QByteArrayView m_pattern;
-    QByteArrayMatcher m_matcher;
-    bool m_matcherOnly = false;
-    qsizetype m_scanned = 0;  // bytes the quick search has passed
-    qsizetype m_wasted = 0;   // bytes it compared at near misses
+    void buildBorders();
+    qsizetype automatonIndexIn(QByteArrayView text, qsizetype from) const;
+
+    QByteArray m_pattern;
+    std::vector<qsizetype> m_borders;  // the automaton's table; empty while it is not in use
+    qsizetype m_scanned = 0;           // bytes the quick search has passed
+    qsizetype m_wasted = 0;            // bytes it compared at near misses
 };
 
 // Appends text to out with every occurrence of the search's pattern replaced by replacement:
