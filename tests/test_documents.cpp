@@ -127,7 +127,9 @@ private slots:
         addRow("larger than 1 GB", "huge.dat", QByteArray("<huge>"), "ファイルが大きすぎます");
         addRow("invalid bytes", "bad.dat", QByteArray("ok\r\n\x80\x81"), "（5 バイト目）");
         addRow("utf-8 japanese", "utf8.txt", QStringLiteral("日本語のテキストです。\n").toUtf8(),
-               "（11 バイト目）");
+               "UTF-8");
+        addRow("utf-8 full-width", "full.txt", QStringLiteral("print \"（テスト）\";\n").toUtf8(),
+               "UTF-8");
         addRow("utf-8 that decodes as cp932", "euro.txt",
                QStringLiteral("$price = \"5€\";\n").toUtf8(), "UTF-8");
         addRow("utf-8 with a byte-order mark", "bom.txt",

@@ -136,6 +136,9 @@ DecodedPiece decodePiece(const QByteArray& piece) {
     const Converter from(kCodec);
     const Converter to("UTF-8");
     const qsizetype written = convert(to, from, piece, decoded.utf8.data(), decoded.utf8.size());
+    // Asked of a piece that does not decode too: UTF-8 is the likeliest reason it does not.
+    decoded.validUtf8 = QByteArrayView(piece).isValidUtf8();
+    decoded.longSequence = decoded.validUtf8 && hasByteFromE0(piece);
     if (written < 0) {
         decoded.utf8 = QByteArray();
         decoded.badOffset = firstBadByte(piece);
@@ -143,8 +146,6 @@ DecodedPiece decodePiece(const QByteArray& piece) {
     }
     decoded.utf8.truncate(written);
     fixControlsRead(decoded.utf8.data(), decoded.utf8.size());
-    decoded.validUtf8 = QByteArrayView(piece).isValidUtf8();
-    decoded.longSequence = decoded.validUtf8 && hasByteFromE0(piece);
     decoded.firstCodes = firstCodes(piece);
     return decoded;
 }
@@ -173,12 +174,12 @@ struct Cp932Decoder::State {
         if (badOffset >= 0) {
             return;
         }
+        validUtf8 = validUtf8 && piece.validUtf8;
+        longSequence = longSequence || piece.longSequence;
         if (piece.badOffset >= 0) {
             badOffset = decoded + piece.badOffset;
             return;
         }
-        validUtf8 = validUtf8 && piece.validUtf8;
-        longSequence = longSequence || piece.longSequence;
         // The earlier piece's first code of a character is the file's first.
         for (auto it = piece.firstCodes.constBegin(); it != piece.firstCodes.constEnd(); ++it) {
             if (!firstCodes.contains(it.key())) {

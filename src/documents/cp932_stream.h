@@ -28,7 +28,8 @@ struct Cp932StreamResult {
     // True when the bytes start with the UTF-8 byte-order mark, or are valid UTF-8 with a
     // character of three or more bytes: they may decode as code page 932 too, but only to
     // nonsense. Shift_JIS text is often valid UTF-8 of two-byte characters (half-width katakana
-    // pairs), so those alone are no evidence.
+    // pairs), so those alone are no evidence. Where a piece does not decode, the bytes up to
+    // the end of that piece are all that is judged.
     bool clearlyUtf8 = false;
     bool ok() const { return badOffset < 0; }
 };

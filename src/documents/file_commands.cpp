@@ -162,7 +162,8 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
     if (!read.ok()) {
         return read;
     }
-    // Asked first: a byte-order mark says UTF-8 even where the bytes after it do not decode.
+    // Asked first: UTF-8 is the likeliest reason bytes do not decode, and the more useful
+    // answer.
     if (decoded.clearlyUtf8) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
