@@ -263,6 +263,10 @@ void TypeAtEnd(benchmark::State& state) {
             QTest::keyClick(area.box->widget(), Qt::Key_A);
             area.box->widget()->viewport()->repaint();
             QCoreApplication::processEvents();
+            // The marks' rescan of the line is this key's work, not the next area's.
+            while (area.marks && !area.marks->idle()) {
+                QCoreApplication::processEvents();
+            }
             area.seconds += clock.nsecsElapsed() / 1e9;
         }
     }
@@ -347,11 +351,15 @@ public:
     std::map<std::string, double> medians;
 };
 
+// A row of the table; a target of 0 prints none (a row shown for what it explains).
 void printRow(const char* operation, double measured, double baseline, double target,
               const char* unit) {
     const double ratio = measured / baseline;
-    std::printf("%-40s %9.2f%3s %9.2f%3s %8.2f %7s%.1f%s\n", operation, measured, unit, baseline,
-                unit, ratio, "<=", target, ratio <= target ? "" : "  MISSED");
+    std::printf("%-40s %9.2f%3s %9.2f%3s %8.2f", operation, measured, unit, baseline, unit, ratio);
+    if (target > 0) {
+        std::printf(" %7s%.1f%s", "<=", target, ratio <= target ? "" : "  MISSED");
+    }
+    std::printf("\n");
 }
 
 void printTable(const std::map<std::string, double>& medians) {
@@ -388,10 +396,11 @@ void printTable(const std::map<std::string, double>& medians) {
         }
         printRow(row.operation, measured->second, baseline->second, row.target, "");
     }
-    // Not a measured baseline: the budget of one frame at 60 Hz.
+    // An absolute limit, not a ratio: the window must answer within one frame at 60 Hz.
     const auto pause = medians.find("MarkWholeText/50:longest_pause_ms");
     if (pause != medians.end()) {
-        printRow("longest pause marking 50 MB vs 16 ms", pause->second, 16.0, 1.0, "");
+        std::printf("longest pause marking 50 MB: %.2f ms (limit one frame, 16 ms)%s\n",
+                    pause->second, pause->second <= 16.0 ? "" : "  MISSED");
     }
 }
 
@@ -488,9 +497,9 @@ void measureStartUp() {
         labelled += medianChildMs(bareProgram, {QStringLiteral("--japanese-label")}, 3);
     }
     printRow("start-up to splash vs bare Qt window", splash / kRounds, bare / kRounds, 1.5, " ms");
-    // Not a target of its own: how much of the above is the splash's own, beyond the fonts
-    // every window with Japanese text loads.
-    printRow("start-up to splash vs Japanese label", splash / kRounds, labelled / kRounds, 1.5,
+    // No target of its own: how much of the above is the splash's own, beyond the fonts every
+    // window with Japanese text loads.
+    printRow("start-up to splash vs Japanese label", splash / kRounds, labelled / kRounds, 0,
              " ms");
 }
 
