@@ -1,29 +1,14 @@
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "documents/cp932_stream.h"
 #include "documents/file_commands.h"
 #include "fixture.h"
+#include "test_files.h"
 #include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;
-
-namespace {
-
-void writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray readBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-}  // namespace
 
 // Open decodes a file in pieces, several at once where there are cores, into a document the
 // text area takes only when the whole file is good.
