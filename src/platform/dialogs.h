@@ -10,9 +10,9 @@ class QPrinter;
 
 namespace ondrel {
 
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, YesNoCancel };
 enum class MessageIcon { None, Question, Critical };
-enum class MessageAnswer { Ok, Yes, No };
+enum class MessageAnswer { Ok, Yes, No, Cancel };
 
 // Feedback for work that may take a while: a busy cursor from the start and, once the work
 // has taken longer than a second, a progress window. Both end when this is destroyed.
@@ -29,7 +29,8 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    // A modal message box; returns the button pressed (Ok when it only has OK).
+    // A modal message box; returns the button pressed (Ok when it only has OK). Escape or the
+    // close box answer No in a Yes/No box and Cancel in a Yes/No/Cancel box.
     virtual MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
                                   MessageIcon icon, MessageAnswer defaultButton) = 0;
 

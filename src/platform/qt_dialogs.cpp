@@ -26,6 +26,8 @@ QMessageBox::StandardButton standardButton(MessageAnswer answer) {
             return QMessageBox::Yes;
         case MessageAnswer::No:
             return QMessageBox::No;
+        case MessageAnswer::Cancel:
+            return QMessageBox::Cancel;
         case MessageAnswer::Ok:
             break;
     }
@@ -112,10 +114,16 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
             box.setIcon(QMessageBox::Critical);
             break;
     }
-    if (buttons == MessageButtons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    } else {
-        box.setStandardButtons(QMessageBox::Ok);
+    switch (buttons) {
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
+        case MessageButtons::YesNoCancel:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            break;
     }
     box.setDefaultButton(standardButton(defaultButton));
     switch (box.exec()) {
@@ -123,9 +131,20 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
             return MessageAnswer::Yes;
         case QMessageBox::No:
             return MessageAnswer::No;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
         default:
-            // Closing a Yes/No box by its close box counts as No.
-            return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+            // Closing a box by its close box (or Escape) takes back the question: No in a
+            // Yes/No box, Cancel where there is a Cancel button.
+            switch (buttons) {
+                case MessageButtons::YesNo:
+                    return MessageAnswer::No;
+                case MessageButtons::YesNoCancel:
+                    return MessageAnswer::Cancel;
+                case MessageButtons::Ok:
+                    break;
+            }
+            return MessageAnswer::Ok;
     }
 }
 
