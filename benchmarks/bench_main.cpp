@@ -198,7 +198,7 @@ void InsertBlock(benchmark::State& state) {
         state.SkipWithError("window not exposed");
     }
     const QString text = perlText(state.range(0) * 1024);
-    const Template& bbs = kSettingsBlocks.front();
+    const Template& bbs = kBulletinBoardSettings;
     for (auto _ : state) {
         state.PauseTiming();
         f.text().setText(text);

@@ -1,11 +1,8 @@
 #include <Qsci/qsciscintilla.h>
 #include <QLabel>
-#include <QMenuBar>
-#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
-#include "app/menu_table.h"
 #include "app/status_bar.h"
 #include "fixture.h"
 #include "test_main.h"
@@ -19,7 +16,7 @@ private slots:
     // area, which stays where it was.
     void statusBarTogglesOverTextArea() {
         Fixture f;
-        StatusBar* bar = f.window.statusBarPanels();
+        auto* bar = f.window.findChild<StatusBar*>(QStringLiteral("StatusBar1"));
         QWidget* client = f.window.centralWidget();
         for (bool shown : {false, true, false, true}) {
             QCOMPARE(bar->isVisibleTo(&f.window), shown);
@@ -57,60 +54,6 @@ private slots:
         QCoreApplication::processEvents();
         QCOMPARE(f.text().widget()->geometry(), f.window.centralWidget()->rect());
         QVERIFY(!f.text().widget()->size().isEmpty());
-    }
-
-    void menuTreeShape() {
-        Fixture f;
-        const QList<QAction*> topLevel = f.window.menuBar()->actions();
-        QCOMPARE(topLevel.size(), 6);
-        QCOMPARE(topLevel[3]->objectName(), QStringLiteral("mnuproject"));
-        QCOMPARE(topLevel[4]->objectName(), QStringLiteral("mnuset"));
-        // Walk the real menus, not the table.
-        int menus = 0, separators = 0, commands = 0;
-        QSet<QString> names;
-        for (QList<QAction*> pending = topLevel; !pending.isEmpty();) {
-            QAction* action = pending.takeFirst();
-            names.insert(action->objectName());
-            if (action->menu() != nullptr) {
-                ++menus;
-                pending += action->menu()->actions();
-            } else {
-                ++(action->isSeparator() ? separators : commands);
-            }
-        }
-        QCOMPARE(menus, 12);
-        QCOMPARE(separators, 8);
-        QCOMPARE(commands, 51);
-        QCOMPARE(names.size(), 71);
-        QVERIFY(!names.contains(QString()));
-
-        QSet<QString> shortcuts;
-        for (QAction* action : f.window.findChildren<QAction*>()) {
-            if (!action->shortcut().isEmpty()) {
-                shortcuts.insert(action->shortcut().toString(QKeySequence::PortableText));
-            }
-        }
-        const QSet<QString> expected = {"Ctrl+U", "Ctrl+X", "Ctrl+C", "Ctrl+V",
-                                        "Ctrl+D", "Ctrl+T", "Ctrl+S", "Ctrl+O"};
-        QCOMPARE(shortcuts, expected);
-    }
-
-    // Every command of the menu table has exactly one handler.
-    void everyCommandRoutedOnce() {
-        Fixture f;
-        QSet<QString> commandNames;
-        for (std::size_t row = 0; row < kMenuTable.size(); ++row) {
-            if (menuItemKind(row) == MenuItemKind::Command) {
-                commandNames.insert(QString::fromLatin1(kMenuTable[row].name));
-            }
-        }
-        QSet<QString> routed;
-        for (const MainWindow::Route& route : f.window.routes()) {
-            QVERIFY2(commandNames.contains(route.first), qPrintable(route.first));
-            QVERIFY2(!routed.contains(route.first), qPrintable(route.first));
-            routed.insert(route.first);
-        }
-        QCOMPARE(routed, commandNames);
     }
 
     void ctrlKeysInTextAreaReachMenu_data() {

@@ -11,7 +11,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 
-#include "app/menu_table.h"
 #include "app/program.h"
 #include "app/status_bar.h"
 #include "app/text_context_menu.h"
@@ -25,7 +24,6 @@
 #include "info/branding.h"
 #include "info/help_command.h"
 #include "snippets/assignments.h"
-#include "snippets/fixed_snippets.h"
 #include "snippets/templates.h"
 #include "text/insert_at_caret.h"
 #include "text/size_limit.h"
@@ -83,12 +81,16 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
 
     m_actions = buildMenuBar(menuBar());
     m_actions.value(QStringLiteral("mnustatus"))->setCheckable(true);
-    m_routes = makeRoutes();
-    for (const Route& route : m_routes) {
-        QAction* action = m_actions.value(route.first);
-        Q_ASSERT(action != nullptr);
+    for (const MenuItem& item : kMenuTable) {
+        if (item.action.command == Command::None) {
+            continue;
+        }
+        QAction* action = m_actions.value(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this,
-                [this, command = route.second] { runCommand(command); });
+                [this, &item] { runCommand([this, &item] { run(item.action); }); });
+        if (item.shortcut[0] != '\0') {
+            m_textBox.leaveKeyToMenu(action->shortcut());
+        }
     }
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
@@ -108,47 +110,86 @@ void MainWindow::openFile(const QString& path) {
     runCommand([this, path] { m_files->openFile(QFileInfo(path).absoluteFilePath()); });
 }
 
-std::vector<MainWindow::Route> MainWindow::makeRoutes() {
-    std::vector<Route> routes = {
-        {"mnunew", [this] { m_files->newDocument(); }},
-        {"mnuOpen", [this] { m_files->open(); }},
-        {"mnuupsave", [this] { m_files->save(); }},
-        {"mnuNameSave", [this] { m_files->saveAs(); }},
-        {"mnuPrint", [this] { m_printing->print(); }},
-        {"mnuprset", [this] { m_printing->printerSetup(); }},
-        {"mnuend", [this] { exitProgram(); }},
-        {"mnuUndo", [this] { m_edit->undo(); }},
-        {"mnuCut", [this] { m_edit->cut(); }},
-        {"mnuCopy", [this] { m_edit->copy(); }},
-        {"mnuPaste", [this] { m_edit->paste(); }},
-        {"mnuDelete", [this] { m_edit->deleteSelection(); }},
-        {"mnutimedate", [this] { m_edit->insertDateTime(); }},
-        {"mnustatus", [this] { toggleStatusBar(); }},
-        {"mnucolor", [this] { m_appearance->chooseColor(); }},
-        {"mnubig", [this] { m_appearance->enlarge(); }},
-        {"mnusmall", [this] { m_appearance->reduce(); }},
-        {"mnunami", [this] { m_appearance->standard(); }},
-        {"mnuokikae", [this] { m_replace->run(); }},
-        {"mnuMain", [this] { ShowHelpFile(m_dialogs); }},
-        {"mnuversion", [this] { m_program.showAbout(); }},
-        {"mnurenzoku", [this] { m_assignments->continuous(); }},
-        {"mnuone", [this] { m_assignments->single(); }},
-    };
-    for (const FixedSnippet& snippet : kFixedSnippets) {
-        const QString text = QString::fromUtf8(snippet.text);
-        routes.push_back({snippet.itemName, [this, text] {
-                              if (insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
-                                  InsertAtCaret(m_textBox, text);
-                              }
-                          }});
+void MainWindow::run(const MenuAction& action) {
+    switch (action.command) {
+        case Command::None:
+            break;
+        case Command::New:
+            m_files->newDocument();
+            break;
+        case Command::Open:
+            m_files->open();
+            break;
+        case Command::Save:
+            m_files->save();
+            break;
+        case Command::SaveAs:
+            m_files->saveAs();
+            break;
+        case Command::Print:
+            m_printing->print();
+            break;
+        case Command::PrinterSetup:
+            m_printing->printerSetup();
+            break;
+        case Command::Exit:
+            exitProgram();
+            break;
+        case Command::Undo:
+            m_edit->undo();
+            break;
+        case Command::Cut:
+            m_edit->cut();
+            break;
+        case Command::Copy:
+            m_edit->copy();
+            break;
+        case Command::Paste:
+            m_edit->paste();
+            break;
+        case Command::Delete:
+            m_edit->deleteSelection();
+            break;
+        case Command::DateTime:
+            m_edit->insertDateTime();
+            break;
+        case Command::StatusBar:
+            toggleStatusBar();
+            break;
+        case Command::TextColour:
+            m_appearance->chooseColor();
+            break;
+        case Command::TextLarger:
+            m_appearance->enlarge();
+            break;
+        case Command::TextSmaller:
+            m_appearance->reduce();
+            break;
+        case Command::TextStandard:
+            m_appearance->standard();
+            break;
+        case Command::Replace:
+            m_replace->run();
+            break;
+        case Command::SeriesOfAssignments:
+            m_assignments->continuous();
+            break;
+        case Command::OneAssignment:
+            m_assignments->single();
+            break;
+        case Command::InsertText:
+            insertAtCaretOrRefuse(m_textBox, m_dialogs, {QString::fromUtf8(action.text)});
+            break;
+        case Command::InsertBlock:
+            insertTemplate(m_textBox, m_dialogs, *action.block);
+            break;
+        case Command::HelpFile:
+            ShowHelpFile(m_dialogs);
+            break;
+        case Command::About:
+            m_program.showAbout();
+            break;
     }
-    for (const std::vector<Template>* table : {&kRoutineTemplates, &kSettingsBlocks}) {
-        for (const Template& entry : *table) {
-            routes.push_back(
-                {entry.itemName, [this, &entry] { insertTemplate(m_textBox, m_dialogs, entry); }});
-        }
-    }
-    return routes;
 }
 
 void MainWindow::runCommand(const std::function<void()>& command) {

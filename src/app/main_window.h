@@ -5,9 +5,8 @@
 
 #include <functional>
 #include <memory>
-#include <utility>
-#include <vector>
 
+#include "app/menu_table.h"
 #include "text/text_box.h"
 
 class QAction;
@@ -40,14 +39,9 @@ public:
     void openFile(const QString& path);
 
     TextBox& textBox() { return m_textBox; }
-    StatusBar* statusBarPanels() const { return m_statusBar; }
     QAction* action(const QString& name) const { return m_actions.value(name); }
     FileCommands& files() { return *m_files; }
     Printing& printing() { return *m_printing; }
-
-    using Route = std::pair<QString, std::function<void()>>;
-    // Every command item of the menu bar with the handler its Click runs.
-    const std::vector<Route>& routes() const { return m_routes; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,9 +62,10 @@ private:
     // True when event is a drag or drop of a local file, which it then accepts (and opens on
     // the drop); other drags are left to whoever gets them.
     bool takeFileDrop(QEvent* event);
+    // The Click of a command item.
+    void run(const MenuAction& action);
     void toggleStatusBar();
     void exitProgram();
-    std::vector<Route> makeRoutes();
 
     Dialogs& m_dialogs;
     Program& m_program;
@@ -92,7 +87,6 @@ private:
     std::unique_ptr<AssignmentCommands> m_assignments;
     std::unique_ptr<BackslashMarks> m_backslashMarks;
     QHash<QString, QAction*> m_actions;
-    std::vector<Route> m_routes;
 };
 
 }  // namespace ondrel

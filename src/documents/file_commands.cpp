@@ -15,7 +15,6 @@ namespace {
 
 // The name shown in the file dialogs' name box, and how a cancelled dialog is recognised.
 const QString kProject = QStringLiteral("project");
-const QString kErrorTitle = QStringLiteral("エラー！");
 const QString kCrLf = QStringLiteral("\r\n");
 
 QString unencodableReport(const Cp932Encoded& encoded) {
@@ -57,12 +56,9 @@ void FileCommands::newDocument() {
 }
 
 void FileCommands::open() {
-    const QString remembered = m_fileName;
     // After one failure the dialog comes back once; a second failure ends the command.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        m_fileName = kProject;
         const QString path = m_dialogs.openFileName(kProject, fileFilters());
-        m_fileName = remembered;
         if (path.isEmpty() || path == kProject) {
             return;
         }
@@ -83,8 +79,8 @@ bool FileCommands::openFile(const QString& path) {
 
 void FileCommands::save() {
     if (m_fileName.isEmpty()) {
-        m_dialogs.message(QStringLiteral("上書きできません。"), kErrorTitle, MessageButtons::Ok,
-                          MessageIcon::None, MessageAnswer::Ok);
+        m_dialogs.message(QStringLiteral("上書きできません。"), QStringLiteral("エラー！"),
+                          MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
         return;
     }
     if (write(m_fileName)) {
@@ -93,10 +89,7 @@ void FileCommands::save() {
 }
 
 void FileCommands::saveAs() {
-    const QString remembered = m_fileName;
-    m_fileName = kProject;
     const QString path = m_dialogs.saveFileName(kProject, fileFilters());
-    m_fileName = remembered;
     if (path.isEmpty() || path == kProject) {
         return;
     }
@@ -109,7 +102,8 @@ void FileCommands::saveAs() {
 bool FileCommands::load(const QString& path) {
     const FileOutcome outcome = readIntoDocument(path);
     if (!outcome.ok()) {
-        showError(QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf + outcome.reason);
+        showErrorBox(m_dialogs, QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf +
+                                    outcome.reason);
     }
     return outcome.ok();
 }
@@ -201,11 +195,12 @@ bool FileCommands::write(const QString& path) {
         }
     }
     if (!encoded.ok()) {
-        showError(unencodableReport(encoded));
+        showErrorBox(m_dialogs, unencodableReport(encoded));
         return false;
     }
     if (!written.ok()) {
-        showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + written.reason);
+        showErrorBox(m_dialogs, QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf +
+                                    written.reason);
         return false;
     }
     return true;
@@ -213,11 +208,6 @@ bool FileCommands::write(const QString& path) {
 
 void FileCommands::setCaptionFor(const QString& path) {
     m_setCaption(QStringLiteral("Ondrel [") + path + QStringLiteral("]"));
-}
-
-void FileCommands::showError(const QString& text) {
-    m_dialogs.message(text, kErrorTitle, MessageButtons::Ok, MessageIcon::Critical,
-                      MessageAnswer::Ok);
 }
 
 }  // namespace ondrel

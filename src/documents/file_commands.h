@@ -47,7 +47,6 @@ private:
     // otherwise, touching nothing.
     bool write(const QString& path);
     void setCaptionFor(const QString& path);
-    void showError(const QString& text);
 
     TextBox& m_textBox;
     Dialogs& m_dialogs;

@@ -72,9 +72,7 @@ void Printing::print() {
         }
     }
     if (!reason.isEmpty()) {
-        m_dialogs.message(QStringLiteral("印刷できませんでした。\r\n") + reason,
-                          QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical,
-                          MessageAnswer::Ok);
+        showErrorBox(m_dialogs, QStringLiteral("印刷できませんでした。\r\n") + reason);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 
 #include "text/insert_at_caret.h"
-#include "text/size_limit.h"
 #include "text/text_box.h"
 
 namespace ondrel {
@@ -27,7 +26,7 @@ void EditCommands::copy() {
 }
 
 void EditCommands::paste() {
-    insertIfFits(QGuiApplication::clipboard()->text());
+    insertAtCaretOrRefuse(m_textBox, m_dialogs, {QGuiApplication::clipboard()->text()});
 }
 
 void EditCommands::deleteSelection() {
@@ -36,13 +35,7 @@ void EditCommands::deleteSelection() {
 
 void EditCommands::insertDateTime() {
     // One reading of the clock for both parts, so a stamp taken at midnight stays consistent.
-    insertIfFits(dateTimeStamp(QDateTime::currentDateTime()));
-}
-
-void EditCommands::insertIfFits(const QString& text) {
-    if (insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
-        InsertAtCaret(m_textBox, text);
-    }
+    insertAtCaretOrRefuse(m_textBox, m_dialogs, {dateTimeStamp(QDateTime::currentDateTime())});
 }
 
 QString EditCommands::dateTimeStamp(const QDateTime& moment) {

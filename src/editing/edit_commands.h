@@ -29,8 +29,6 @@ public:
     static QString dateTimeStamp(const QDateTime& moment);
 
 private:
-    void insertIfFits(const QString& text);
-
     TextBox& m_textBox;
     Dialogs& m_dialogs;
 };

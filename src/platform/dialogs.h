@@ -59,4 +59,10 @@ public:
     virtual std::unique_ptr<Progress> startProgress(const QString& label) = 0;
 };
 
+// The program's error box: text under the title "エラー！", with the critical icon and OK.
+inline void showErrorBox(Dialogs& dialogs, const QString& text) {
+    dialogs.message(text, QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical,
+                    MessageAnswer::Ok);
+}
+
 }  // namespace ondrel

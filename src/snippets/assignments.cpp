@@ -32,12 +32,7 @@ bool AssignmentCommands::askAndInsert() {
     if (value.isEmpty()) {
         return false;
     }
-    const QString text = assignmentText(name, value);
-    if (!insertionFitsOrRefuse(m_textBox, m_dialogs, utf8Length(text))) {
-        return false;
-    }
-    InsertAtCaret(m_textBox, text);
-    return true;
+    return insertAtCaretOrRefuse(m_textBox, m_dialogs, {assignmentText(name, value)});
 }
 
 void AssignmentCommands::single() {

@@ -1,8 +1,6 @@
 #include "snippets/templates.h"
 
 #include "text/insert_at_caret.h"
-#include "text/size_limit.h"
-#include "text/text_box.h"
 
 namespace ondrel {
 
@@ -16,20 +14,11 @@ QString pieceText(const TemplateLines& lines) {
 }
 
 void insertTemplate(TextBox& textBox, Dialogs& dialogs, const Template& entry) {
-    std::vector<QString> pieces;
-    qsizetype bytes = 0;
+    QStringList pieces;
     for (const TemplateLines& lines : entry.pieces) {
-        pieces.push_back(pieceText(lines));
-        bytes += utf8Length(pieces.back());
+        pieces.append(pieceText(lines));
     }
-    // All pieces or none: a block cut off after its first piece would be half a script.
-    if (!insertionFitsOrRefuse(textBox, dialogs, bytes)) {
-        return;
-    }
-    TextBox::UndoStep step(textBox);
-    for (const QString& piece : pieces) {
-        InsertAtCaret(textBox, piece);
-    }
+    insertAtCaretOrRefuse(textBox, dialogs, pieces);
 }
 
 }  // namespace ondrel

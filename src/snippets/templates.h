@@ -12,16 +12,22 @@ class TextBox;
 // The lines of one piece of generated Perl, UTF-8, each without its CR LF.
 using TemplateLines = std::vector<const char*>;
 
-// A menu item that inserts constant Perl at the caret, in one or more pieces.
+// Constant Perl that a menu item inserts at the caret, in one or more pieces.
 struct Template {
-    const char* itemName;
     std::vector<TemplateLines> pieces;
 };
 
 // The HTML header line and the five routines of 基本設定.
-extern const std::vector<Template> kRoutineTemplates;
+extern const Template kHtmlHeader;
+extern const Template kGetTimeRoutine;
+extern const Template kHostRoutine;
+extern const Template kFormDataRoutine;
+extern const Template kBrowserRoutine;
+extern const Template kErrorRoutine;
 // The bulletin-board, access-counter and search-engine settings blocks of 変数定義.
-extern const std::vector<Template> kSettingsBlocks;
+extern const Template kBulletinBoardSettings;
+extern const Template kAccessCounterSettings;
+extern const Template kSearchEngineSettings;
 
 // One piece as inserted: every line followed by CR LF.
 QString pieceText(const TemplateLines& lines);

@@ -32,9 +32,8 @@ QString sizeLimitText() {
 }
 
 void refuseTooLarge(Dialogs& dialogs) {
-    dialogs.message(
-        QStringLiteral("文書が大きくなりすぎるため、中止しました。\r\n") + sizeLimitText(),
-        QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical, MessageAnswer::Ok);
+    showErrorBox(dialogs, QStringLiteral("文書が大きくなりすぎるため、中止しました。\r\n") +
+                              sizeLimitText());
 }
 
 bool fitsOrRefuse(Dialogs& dialogs, qsizetype documentBytes) {

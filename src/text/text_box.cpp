@@ -10,16 +10,12 @@
 #include <QFont>
 #include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QKeySequence>
 #include <QTimer>
 
 namespace ondrel {
 
 namespace {
-
-// The Ctrl keys that belong to menu commands; the editor's own bindings for them
-// (lower case, duplicate line, transpose lines, clipboard) would otherwise win.
-constexpr Qt::Key kMenuKeys[] = {Qt::Key_U, Qt::Key_X, Qt::Key_C, Qt::Key_V,
-                                 Qt::Key_D, Qt::Key_T, Qt::Key_S, Qt::Key_O};
 
 // Appending in chunks keeps each Scintilla call small and never holds a UTF-8 copy of the
 // whole text. A chunk never ends inside a surrogate pair or between the CR and LF of one line
@@ -175,21 +171,22 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     QFont font = QApplication::font();
     font.setPointSize(9);
     m_editor->setFont(font);
-
-    for (Qt::Key key : kMenuKeys) {
-        const int combined = QKeyCombination(Qt::ControlModifier, key).toCombined();
-        for (QsciCommand* command : m_editor->standardCommands()->commands()) {
-            if (command->key() == combined) {
-                command->setKey(0);
-            }
-            if (command->alternateKey() == combined) {
-                command->setAlternateKey(0);
-            }
-        }
-    }
 }
 
 TextBox::~TextBox() = default;
+
+void TextBox::leaveKeyToMenu(const QKeySequence& key) {
+    // The editor's own binding (lower case, duplicate line, clipboard) would otherwise win.
+    const int combined = key[0].toCombined();
+    for (QsciCommand* command : m_editor->standardCommands()->commands()) {
+        if (command->key() == combined) {
+            command->setKey(0);
+        }
+        if (command->alternateKey() == combined) {
+            command->setAlternateKey(0);
+        }
+    }
+}
 
 qsizetype TextBox::maxUtf8Length() {
     return s_maxUtf8Length;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <utility>
 
+class QKeySequence;
 class QsciScintilla;
 class QsciScintillaBase;
 class QWidget;
@@ -29,6 +30,9 @@ public:
     TextBox& operator=(const TextBox&) = delete;
 
     QsciScintilla* widget() const { return m_editor; }
+
+    // Lets key reach the menu item that has it as its shortcut instead of the editor.
+    void leaveKeyToMenu(const QKeySequence& key);
 
     // The largest document, in bytes of UTF-8, that the text area holds safely; every command
     // that could grow the document past it refuses instead.
