@@ -1,5 +1,7 @@
+#include <Qsci/qsciscintilla.h>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTest>
 
 #include <numeric>
 
@@ -30,6 +32,8 @@ bool isYesNoQuestion(const ScriptedDialogs::Call& call, const QString& text, con
 // The name to open; the file's bytes, or "<dir>", "<missing>", "<huge>" or "<unreadable>"; a
 // part of the message that says why it did not open.
 using OpenFailure = std::tuple<QString, QByteArray, QString>;
+// What sets the document aside; whether it is modified; the answer to the question.
+using SetAside = std::tuple<QString, bool, QString>;
 // The fault; the name saved to with Save As, or "" for Save.
 using SaveFailure = std::tuple<QString, QString>;
 
@@ -70,7 +74,8 @@ private slots:
         QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList({"real", "script"}));
         QVERIFY(QFileInfo(file).isSymLink());
         QCOMPARE(readBytes(path("real")), QByteArray("#!/usr/local/bin/perl\r\n\r\n\r\n"));
-        // Cancelled Save As and Open keep everything, and Save then writes there without a dialog.
+        // Cancelled Save As, and Open cancelled at its question about the changes, keep
+        // everything, and Save then writes there without a dialog.
         f.choose("mnulocal");
         const QStringList before = stateOf(f);
         for (const char* item : {"mnuNameSave", "mnuOpen"}) {
@@ -95,29 +100,124 @@ private slots:
         QCOMPARE(readBytes(file), saved);
     }
 
-    // Whatever opens, with the caret at the start, saves back byte for byte plus the one CR LF
-    // every save adds (the text it opens as is checked with the code page and the desktop tests).
+    // Whatever opens, with the caret at the start, saves back byte for byte: the line break
+    // the file ended with is written back, CR LF is added where it ended without one (the text
+    // it opens as is checked with the code page and the desktop tests). Enter types the line
+    // break the file uses first.
     void opensAndSavesBack_data() {
-        addColumns<std::tuple<QByteArray>>();
+        // The file; the line break Enter types in it; whether it ends with a line break.
+        addColumns<std::tuple<QByteArray, QByteArray, bool>>();
         QByteArray controls(0x20, '\0');
         std::iota(controls.begin(), controls.end(), '\0');
         // DEL, an ideographic space and two NULs after the controls.
         addRow("NUL and control characters",
-               (controls + "\x7F\x81\x40" + QByteArray(2, '\0')).repeated(3));
-        addRow("empty file", QByteArray());
+               (controls + "\x7F\x81\x40" + QByteArray(2, '\0')).repeated(3), QByteArray("\n"),
+               false);
+        addRow("empty file", QByteArray(), QByteArray("\r\n"), false);
         addRow("mixed line breaks, NUL and Japanese",
-               QByteArray("a\rb\nc\r\nd\0e ", 11) + QByteArray::fromHex("8abf8e9ab6c55c7e8160"));
+               QByteArray("a\rb\nc\r\nd\0e ", 11) + QByteArray::fromHex("8abf8e9ab6c55c7e8160"),
+               QByteArray("\r"), false);
+        addRow("ends in CR LF", QByteArray("x\r\n\r\ny\r\n"), QByteArray("\r\n"), true);
+        addRow("counter file ending in LF", QByteArray("123\n"), QByteArray("\n"), true);
+        addRow("here-document with LF", QByteArray("print <<EOF;\nhi\nEOF\n"), QByteArray("\n"),
+               true);
+        addRow("ends in CR", QByteArray("a\rb\r"), QByteArray("\r"), true);
     }
 
     void opensAndSavesBack() {
-        const auto [bytes] = fetchRow<std::tuple<QByteArray>>();
+        const auto [bytes, enter, endsWithBreak] =
+            fetchRow<std::tuple<QByteArray, QByteArray, bool>>();
         Fixture f;
         const QString file = path("input.dat");
         openExisting(f, file, bytes);
         QCOMPARE(f.text().caretPosition(), 0);
+        QVERIFY(!f.text().isModified());
         f.choose("mnuupsave");
         QCOMPARE(f.dialogs.calls().size(), 0);
-        QCOMPARE(readBytes(file), bytes + "\r\n");
+        QCOMPARE(readBytes(file), endsWithBreak ? bytes : bytes + "\r\n");
+        QTest::keyClick(f.text().widget(), Qt::Key_Return);
+        QVERIFY(f.text().isModified());
+        f.choose("mnuupsave");
+        QVERIFY(readBytes(file).startsWith(enter + bytes.left(1)));
+    }
+
+    // Whatever would set the document aside asks first when, and only when, it is modified;
+    // キャンセル (or a failed save after はい) keeps the text, its undo history and its file name.
+    void setAsideAsksOnlyWhenModified_data() {
+        addColumns<SetAside>();
+        addRow("new, unmodified", "new", false, "");
+        addRow("new, cancelled", "new", true, "cancel");
+        addRow("open, discarded", "open", true, "no");
+        addRow("drop, saved first", "drop", true, "yes");
+        addRow("drop, save fails", "drop", true, "yes, fails");
+        addRow("close box, unmodified", "close", false, "");
+        addRow("close box, cancelled", "close", true, "cancel");
+        addRow("close box, discarded", "close", true, "no");
+        addRow("exit, unmodified", "exit", false, "");
+        addRow("exit, cancelled", "exit", true, "cancel");
+        addRow("exit, saved first", "exit", true, "yes");
+        addRow("logout, cancelled", "logout", true, "cancel");
+        addRow("logout, nothing may be asked", "logout quietly", true, "");
+    }
+
+    void setAsideAsksOnlyWhenModified() {
+        const auto [trigger, modified, answer] = fetchRow<SetAside>();
+        Fixture f;
+        writeBytes(path("dropped.cgi"), "dropped\r\n");
+        f.setDocument(QStringLiteral("kept"), 0, 0);
+        if (modified) {
+            f.choose("mnuhost");
+        }
+        QCOMPARE(f.window.windowTitle().endsWith(u'*'), modified);
+        const QStringList before = stateOf(f);
+        const QString saved = path(answer == "yes, fails" ? "gone/saved.cgi" : "saved.cgi");
+        if (answer.startsWith(u"yes")) {
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
+            f.dialogs.pushText(saved);
+        } else if (answer == "no") {
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::No));
+        } else if (answer == "cancel") {
+            f.dialogs.push(ScriptedDialogs::cancel());
+        }
+        // The Exit question, or the Open dialog or an error message.
+        f.dialogs.push(trigger == "exit" ? ScriptedDialogs::button(MessageAnswer::Yes)
+                                         : ScriptedDialogs::cancel());
+
+        bool wentOn = false;
+        if (trigger == "new") {
+            f.choose("mnunew");
+            wentOn = f.text().text().startsWith(u'#');
+        } else if (trigger == "open") {
+            f.choose("mnuOpen");
+            wentOn = f.dialogs.calls().last().kind == "open";
+        } else if (trigger == "drop") {
+            f.window.openFile(path("dropped.cgi"));
+            wentOn = f.window.files().fileName() == path("dropped.cgi");
+        } else if (trigger == "close") {
+            wentOn = f.window.close();
+        } else if (trigger == "exit") {
+            f.choose("mnuend");
+            wentOn = !f.window.isVisible();
+        } else {
+            wentOn = f.window.sessionMayEnd(trigger == "logout");
+        }
+        const bool asked = modified && trigger != "logout quietly";
+        const auto& calls = f.dialogs.calls();
+        QCOMPARE(!calls.isEmpty() && calls[0].buttons == MessageButtons::YesNoCancel, asked);
+        if (asked) {
+            QCOMPARE(calls[0].text, QStringLiteral("「project」への変更を保存しますか？"));
+            QCOMPARE(calls[0].defaultButton, MessageAnswer::Yes);
+        }
+        if (trigger == "exit") {
+            // One question, never two: a modified document is not asked the Exit question.
+            QCOMPARE(calls.size(), modified ? (answer == "yes" ? 2 : 1) : 1);
+        }
+        QCOMPARE(wentOn, !asked || answer == "no" || answer == "yes");
+        if (!wentOn) {
+            QCOMPARE(stateOf(f), before);
+            QVERIFY(f.text().canUndo());
+        }
+        QCOMPARE(QFileInfo::exists(saved), answer == "yes");
     }
 
     void openFailureKeepsDocument_data() {
@@ -144,7 +244,6 @@ private slots:
         const bool unreadable = content == "<unreadable>";
         Fixture f;
         openExisting(f, path("previous.cgi"), "previous\r\n");
-        f.choose("mnuhost");
         const QStringList before = stateOf(f);
         const QString target = path(name);
         if (content == "<dir>") {
@@ -190,6 +289,7 @@ private slots:
         addRow("read-only file", "read-only file", "");
         addRow("read-only folder, new file", "read-only folder", "locked/new.cgi");
         addRow("disk full mid-write", "disk full", "");
+        addRow("file size limit, its signal not ignored", "size limit", "");
         addRow("characters cp932 cannot hold", "unencodable", "");
     }
 
@@ -222,7 +322,8 @@ private slots:
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
         {
             PermissionsEnforced enforced;
-            FileSizeLimit limit(fault == "disk full" ? 65536 : RLIM_INFINITY);
+            const bool limited = fault == "disk full" || fault == "size limit";
+            FileSizeLimit limit(limited ? 65536 : RLIM_INFINITY, fault == "size limit");
             // Prove that the fault is real before trusting the outcome.
             if (fault.startsWith(u"read-only") || fault == "disk full") {
                 QFile probe(fault == "read-only file" ? current
@@ -248,8 +349,8 @@ private slots:
             QCOMPARE(message.text,
                      QStringLiteral("Shift_JIS (CP932) "
                                     "で保存できない文字があるため、保存しませんでした。\r\n"
-                                    "行 2、桁 200001: '😀' (U+1F600)\r\n"
-                                    "行 2、桁 200007: '\uD55C' (U+D55C)"));
+                                    "行 1、桁 200012: '😀' (U+1F600)\r\n"
+                                    "行 1、桁 200018: '\uD55C' (U+D55C)"));
         } else {
             QVERIFY2(message.text.startsWith(QStringLiteral("保存できませんでした。\r\n") + target +
                                              "\r\n"),

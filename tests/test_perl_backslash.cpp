@@ -168,7 +168,7 @@ private slots:
         writeBytes(path, QByteArray("print \"\x95\x5C\x8E\xA6\";\r\n"));
         f.dialogs.pushText(path);
         f.choose("mnuOpen");
-        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";\r\n"));
+        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";"));
         QTRY_VERIFY(f.text().widget()->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
                                                      BackslashMarks::kIndicator, 7UL) != 0);
     }

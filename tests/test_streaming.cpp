@@ -31,6 +31,7 @@ void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
     Fixture f;
     f.setDocument(QStringLiteral("old text\r\n"), 3, 3);
     InsertAtCaret(f.text(), QStringLiteral("日本"));
+    f.text().setUnmodified();  // Open would first ask about the changes
     f.text().select(1, 2);
     const QString caption = f.window.windowTitle();
     f.dialogs.pushText(path);
@@ -82,11 +83,12 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
     }
     const char start[] = "$a = \"≒ｱｲ\0\";\r# ∵日本\r\n";
     QVERIFY(texts[0].startsWith(QString::fromUtf8(start, sizeof(start) - 1)));
-    QVERIFY(texts[0].endsWith(QStringLiteral("≒∵\n")));
+    // The last line feed is the file's final line break, kept out of the text.
+    QVERIFY(texts[0].endsWith(QStringLiteral("≒∵")));
     QCOMPARE(texts[1].size(), texts[0].size());
     QVERIFY(texts[1] == texts[0]);
     // ∵ is written at NEC's code throughout, ≒ at the converter's.
-    QByteArray expected = bytes + "\r\n";
+    QByteArray expected = bytes;
     expected.replace("\x87\x90", "\x81\xe0").replace("\x81\xe6", "\x87\x9a");
     QVERIFY(saved[0] == expected);
     QVERIFY(saved[1] == expected);

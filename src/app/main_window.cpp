@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSessionManager>
 
 #include "app/program.h"
 #include "app/status_bar.h"
@@ -93,6 +94,9 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
         }
     }
 
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, &MainWindow::commitData);
+#endif
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     m_textBox.widget()->setFocus();
 }
@@ -107,7 +111,11 @@ void MainWindow::load() {
 void MainWindow::openFile(const QString& path) {
     // Through the same guard as the menu's commands: a queued drop must not start while
     // another command runs.
-    runCommand([this, path] { m_files->openFile(QFileInfo(path).absoluteFilePath()); });
+    runCommand([this, path] {
+        if (m_files->maySetAside()) {
+            m_files->openFile(QFileInfo(path).absoluteFilePath());
+        }
+    });
 }
 
 void MainWindow::run(const MenuAction& action) {
@@ -115,7 +123,9 @@ void MainWindow::run(const MenuAction& action) {
         case Command::None:
             break;
         case Command::New:
-            m_files->newDocument();
+            if (m_files->maySetAside()) {
+                m_files->newDocument();
+            }
             break;
         case Command::Open:
             m_files->open();
@@ -308,13 +318,57 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A second close while the first one's question is open is the same request.
+    if (m_closing) {
+        event->ignore();
+        return;
+    }
     // Closing destroys the window, and with it the document a command is still working on.
     if (m_busy) {
         m_closeDeferred = true;
         event->ignore();
         return;
     }
+    bool mayClose = false;
+    m_closing = true;
+    runCommand([this, &mayClose] { mayClose = m_files->maySetAside(); });
+    m_closing = false;
+    if (!mayClose) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
+}
+
+void MainWindow::commitData(QSessionManager& manager) {
+#ifndef QT_NO_SESSIONMANAGER
+    const bool mayAsk = manager.allowsInteraction();
+    const bool mayEnd = sessionMayEnd(mayAsk);
+    if (mayAsk) {
+        manager.release();
+    }
+    if (!mayEnd) {
+        manager.cancel();
+    }
+#else
+    Q_UNUSED(manager);
+#endif
+}
+
+bool MainWindow::sessionMayEnd(bool mayAsk) {
+    if (!m_textBox.isModified()) {
+        return true;
+    }
+    if (!mayAsk) {
+        // The session ends without a word from the user: the recovery copy keeps the text.
+        if (m_keepRecoveryCopy) {
+            m_keepRecoveryCopy();
+        }
+        return true;
+    }
+    bool mayEnd = false;
+    runCommand([this, &mayEnd] { mayEnd = m_files->maySetAside(); });
+    return mayEnd;
 }
 
 void MainWindow::layoutTextArea() {
@@ -328,7 +382,9 @@ void MainWindow::layoutTextArea() {
 }
 
 void MainWindow::exitProgram() {
-    if (confirmExit(m_dialogs)) {
+    // A modified document gets the one question about its changes instead of the Exit question.
+    const bool mayEnd = m_textBox.isModified() ? m_files->maySetAside() : confirmExit(m_dialogs);
+    if (mayEnd) {
         m_program.endProgram();
     }
 }

@@ -10,6 +10,7 @@
 #include "text/text_box.h"
 
 class QAction;
+class QSessionManager;
 
 namespace ondrel {
 
@@ -41,6 +42,13 @@ public:
     TextBox& textBox() { return m_textBox; }
     QAction* action(const QString& name) const { return m_actions.value(name); }
     FileCommands& files() { return *m_files; }
+
+    // The desktop's session is ending: a modified document is asked about when the session
+    // lets the program ask, and kept as a recovery copy when it does not.
+    void commitData(QSessionManager& manager);
+    // The work of commitData: true when the session may end. mayAsk is the session's leave to
+    // show a question.
+    bool sessionMayEnd(bool mayAsk);
     Printing& printing() { return *m_printing; }
 
 protected:
@@ -79,6 +87,10 @@ private:
     bool m_busy = false;
     // A close asked for while a command ran; it happens once the command is over.
     bool m_closeDeferred = false;
+    // Set while closing asks about the document's changes.
+    bool m_closing = false;
+    // Writes the recovery copy of the document at once; set once recovery copies are kept.
+    std::function<void()> m_keepRecoveryCopy;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<Printing> m_printing;
     std::unique_ptr<EditCommands> m_edit;

@@ -1,5 +1,10 @@
 #include "documents/file_commands.h"
 
+#include <QFileInfo>
+
+#include <algorithm>
+#include <csignal>
+
 #include "documents/cp932.h"
 #include "documents/cp932_stream.h"
 #include "documents/document_file.h"
@@ -35,11 +40,80 @@ QString unencodableReport(const Cp932Encoded& encoded) {
     return report;
 }
 
+// Follows a text, piece by piece, for the first line break it uses and the one it ends with.
+class LineBreaks {
+public:
+    void add(QByteArrayView text) {
+        if (text.isEmpty()) {
+            return;
+        }
+        if (m_first.isEmpty()) {
+            if (m_crPending) {
+                m_first = text.front() == '\n' ? "\r\n" : "\r";
+            } else {
+                const auto found = std::find_if(text.begin(), text.end(),
+                                                [](char c) { return c == '\r' || c == '\n'; });
+                if (found != text.end()) {
+                    if (*found == '\n') {
+                        m_first = "\n";
+                    } else if (found + 1 == text.end()) {
+                        m_crPending = true;
+                    } else {
+                        m_first = found[1] == '\n' ? "\r\n" : "\r";
+                    }
+                }
+            }
+        }
+        m_beforeLast = text.size() > 1 ? text[text.size() - 2] : m_last;
+        m_last = text.back();
+    }
+    QByteArray first() const { return m_crPending && m_first.isEmpty() ? "\r" : m_first; }
+    QByteArray last() const {
+        if (m_last == '\n') {
+            return m_beforeLast == '\r' ? "\r\n" : "\n";
+        }
+        return m_last == '\r' ? "\r" : "";
+    }
+
+private:
+    QByteArray m_first;
+    bool m_crPending = false;
+    char m_beforeLast = '\0';
+    char m_last = '\0';
+};
+
+// Follows a file's bytes, piece by piece (each ending after a line feed or at the end), for
+// whether they are all valid UTF-8 with at least one character outside ASCII.
+class Utf8Evidence {
+public:
+    void add(QByteArrayView bytes) {
+        if (!m_valid) {
+            return;
+        }
+        if (!m_nonAscii) {
+            const auto wide = std::find_if(bytes.begin(), bytes.end(),
+                                           [](char c) { return static_cast<uchar>(c) >= 0x80; });
+            if (wide == bytes.end()) {
+                return;
+            }
+            m_nonAscii = true;
+        }
+        m_valid = bytes.isValidUtf8();
+    }
+    bool validWithNonAscii() const { return m_valid && m_nonAscii; }
+
+private:
+    bool m_valid = true;
+    bool m_nonAscii = false;
+};
+
 }  // namespace
 
 FileCommands::FileCommands(TextBox& textBox, Dialogs& dialogs,
                            std::function<void(const QString&)> setCaption)
-    : m_textBox(textBox), m_dialogs(dialogs), m_setCaption(std::move(setCaption)) {}
+    : m_textBox(textBox), m_dialogs(dialogs), m_setCaption(std::move(setCaption)) {
+    m_textBox.setModifiedChanged([this](bool) { updateCaption(); });
+}
 
 QStringList FileCommands::fileFilters() {
     return {QStringLiteral("CGIファイル(*.cgi)"), QStringLiteral("PLファイル(*.pl)"),
@@ -50,12 +124,20 @@ QStringList FileCommands::fileFilters() {
 void FileCommands::newDocument() {
     m_textBox.setText(QString());
     m_fileName.clear();
+    m_identity.reset();
     m_forms.clear();
+    m_finalBreak = QByteArrayLiteral("\r\n");
+    m_textBox.setEnterLineBreak(m_finalBreak);
     InsertAtCaret(m_textBox, QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
-    m_setCaption(QStringLiteral("Ondrel [project]"));
+    // A fresh document holds nothing the user could lose.
+    m_textBox.setUnmodified();
+    updateCaption();
 }
 
 void FileCommands::open() {
+    if (!maySetAside()) {
+        return;
+    }
     // After one failure the dialog comes back once; a second failure ends the command.
     for (int attempt = 0; attempt < 2; ++attempt) {
         const QString path = m_dialogs.openFileName(kProject, fileFilters());
@@ -73,34 +155,87 @@ bool FileCommands::openFile(const QString& path) {
         return false;
     }
     m_fileName = path;
-    setCaptionFor(path);
+    updateCaption();
     return true;
 }
 
-void FileCommands::save() {
+bool FileCommands::save() {
     if (m_fileName.isEmpty()) {
         m_dialogs.message(QStringLiteral("上書きできません。"), QStringLiteral("エラー！"),
                           MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
-        return;
+        return false;
     }
-    if (write(m_fileName)) {
-        setCaptionFor(m_fileName);
+    if (!mayOverwrite() || !write(m_fileName)) {
+        return false;
     }
+    updateCaption();
+    return true;
 }
 
-void FileCommands::saveAs() {
+bool FileCommands::saveAs() {
     const QString path = m_dialogs.saveFileName(kProject, fileFilters());
     if (path.isEmpty() || path == kProject) {
-        return;
+        return false;
     }
-    if (write(path)) {
-        m_fileName = path;
-        setCaptionFor(path);
+    if (!write(path)) {
+        return false;
     }
+    m_fileName = path;
+    updateCaption();
+    return true;
+}
+
+bool FileCommands::maySetAside() {
+    if (!m_textBox.isModified()) {
+        return true;
+    }
+    const MessageAnswer answer =
+        m_dialogs.message(QStringLiteral("「%1」への変更を保存しますか？").arg(documentName()),
+                          QStringLiteral("Ondrel"), MessageButtons::YesNoCancel,
+                          MessageIcon::Question, MessageAnswer::Yes);
+    switch (answer) {
+        case MessageAnswer::Yes:
+            // Goes on only once the text is safe on disk.
+            return m_fileName.isEmpty() ? saveAs() : save();
+        case MessageAnswer::No:
+            if (m_onDiscarded) {
+                m_onDiscarded();
+            }
+            return true;
+        case MessageAnswer::Cancel:
+        case MessageAnswer::Ok:
+            break;
+    }
+    return false;
+}
+
+bool FileCommands::mayOverwrite() {
+    if (!m_identity) {
+        return true;
+    }
+    const std::optional<FileIdentity> now = fileIdentity(m_fileName);
+    // A file that is gone loses nothing by being written anew.
+    if (!now || *now == *m_identity) {
+        return true;
+    }
+    return m_dialogs.message(
+               QStringLiteral("「%1」は、読み込んだ後にほかのプログラムによって変更されています。"
+                              "\r\n上書きすると、その変更は失われます。上書きしますか？")
+                   .arg(m_fileName),
+               QStringLiteral("上書き保存"), MessageButtons::YesNo, MessageIcon::Question,
+               MessageAnswer::No) == MessageAnswer::Yes;
+}
+
+QString FileCommands::documentName() const {
+    return m_fileName.isEmpty() ? kProject : QFileInfo(m_fileName).fileName();
 }
 
 bool FileCommands::load(const QString& path) {
-    const FileOutcome outcome = readIntoDocument(path);
+    bool declined = false;
+    const FileOutcome outcome = readIntoDocument(path, declined);
+    if (declined) {
+        return false;
+    }
     if (!outcome.ok()) {
         showErrorBox(m_dialogs, QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf +
                                     outcome.reason);
@@ -108,18 +243,22 @@ bool FileCommands::load(const QString& path) {
     return outcome.ok();
 }
 
-FileOutcome FileCommands::readIntoDocument(const QString& path) {
+FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) {
     // The file is decoded into a document of its own, out of sight, and that document becomes
     // the text only once the whole file has been read, decoded and checked: a failure leaves
     // the document, its undo history and the caret as they were, and the file name with them.
-    const std::unique_ptr<Progress> progress =
+    std::unique_ptr<Progress> progress =
         m_dialogs.startProgress(QStringLiteral("ファイルを開いています…"));
+    const std::optional<FileIdentity> before = fileIdentity(path);
     OffscreenDocument document(m_textBox);
+    LineBreaks breaks;
+    Utf8Evidence utf8Evidence;
     qint64 reported = 0;
     qint64 reserved = 0;
     bool tooLarge = false;
     Cp932Decoder decoder([&](QByteArrayView utf8, qint64 decoded) {
-        if (!tooLarge && document.length() + utf8.size() > TextBox::maxUtf8Length()) {
+        // Room for the file's final line break, which is kept out of the text.
+        if (!tooLarge && document.length() + utf8.size() > TextBox::maxUtf8Length() + 2) {
             // Too large already: nothing more goes in, but the rest is still decoded, so a
             // byte that is not code page 932 is named first, as it would be in a smaller file.
             tooLarge = true;
@@ -138,6 +277,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
                 std::min<qint64>(expected + expected / 64 + 4096, TextBox::maxUtf8Length() + 1);
             document.reserve(reserved);
         }
+        breaks.add(utf8);
         // In steps, each a small call.
         constexpr qsizetype kStep = qsizetype(1) << 18;
         for (qsizetype at = 0; at < utf8.size(); at += kStep) {
@@ -150,6 +290,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
     const FileOutcome read = readFileInPieces(path, cp932StreamSettings().pieceBytes,
                                               [&](const QByteArray& piece, qint64 size) {
                                                   reported = size;
+                                                  utf8Evidence.add(piece);
                                                   decoder.add(piece);
                                               });
     const Cp932StreamResult decoded = decoder.finish();
@@ -174,12 +315,44 @@ FileOutcome FileCommands::readIntoDocument(const QString& path) {
     if (tooLarge) {
         return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
     }
+    // Another program writing the file meanwhile may have left any mix of old and new bytes.
+    const std::optional<FileIdentity> after = fileIdentity(path);
+    if (!before || !after || *before != *after) {
+        return {
+            QStringLiteral("読み込んでいる間に、ほかのプログラムがファイルを変更しました。"
+                           "もう一度開いてください。")};
+    }
+    progress.reset();
+    // Two-byte UTF-8 alone (é, ©) also reads as code page 932, and so does half-width katakana
+    // in code page 932: only the user knows which it is.
+    if (utf8Evidence.validWithNonAscii() &&
+        m_dialogs.message(QStringLiteral("このファイルは UTF-8 で書かれているかもしれません。"
+                                         "\r\nShift_JIS (CP932) として開きますか？"),
+                          QStringLiteral("開く"), MessageButtons::YesNo, MessageIcon::Question,
+                          MessageAnswer::Yes) != MessageAnswer::Yes) {
+        declined = true;
+        return {};
+    }
+    // The file's last line break is kept aside and written back after the text, so opening and
+    // saving changes no byte; Enter types the break the file uses.
+    const QByteArray finalBreak = breaks.last();
+    document.removeTail(finalBreak.size());
+    if (document.length() > TextBox::maxUtf8Length()) {
+        return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
+    }
     document.moveInto(m_textBox);
     m_forms = decoded.forms;
+    m_identity = after;
+    m_finalBreak = finalBreak.isEmpty() ? QByteArrayLiteral("\r\n") : finalBreak;
+    m_textBox.setEnterLineBreak(breaks.first().isEmpty() ? QByteArrayLiteral("\r\n")
+                                                         : breaks.first());
     return {};
 }
 
 bool FileCommands::write(const QString& path) {
+    // Past a file size limit (ulimit -f) the system would end the program mid-save, with the
+    // user's text; ignored, the write fails and the save reports it.
+    std::signal(SIGXFSZ, SIG_IGN);
     Cp932Encoded encoded;
     FileOutcome written;
     {
@@ -189,8 +362,9 @@ bool FileCommands::write(const QString& path) {
         // the end of the write, so they stay where they are.
         encoded = encodeCp932Utf8(m_textBox.utf8Text(), m_forms);
         if (encoded.ok()) {
-            // Every file ends with one CR LF after the document's text.
-            encoded.bytes += QByteArrayLiteral("\r\n");
+            // Every file ends with one line break after the document's text: the one the
+            // opened file ended with, CR LF otherwise.
+            encoded.bytes += m_finalBreak;
             written = writeWholeFile(path, encoded.bytes);
         }
     }
@@ -203,11 +377,16 @@ bool FileCommands::write(const QString& path) {
                                     written.reason);
         return false;
     }
+    m_identity = fileIdentity(path);
+    m_textBox.setUnmodified();
     return true;
 }
 
-void FileCommands::setCaptionFor(const QString& path) {
-    m_setCaption(QStringLiteral("Ondrel [") + path + QStringLiteral("]"));
+void FileCommands::updateCaption() {
+    // Modified, the caption carries the desktop's mark of unsaved changes.
+    const QString name = m_fileName.isEmpty() ? kProject : m_fileName;
+    m_setCaption(QStringLiteral("Ondrel [") + name + QStringLiteral("]") +
+                 (m_textBox.isModified() ? QStringLiteral("*") : QString()));
 }
 
 }  // namespace ondrel

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 #include "documents/cp932.h"
 #include "documents/document_file.h"
+#include "documents/file_identity.h"
 
 namespace ondrel {
 
@@ -15,11 +18,13 @@ class TextBox;
 
 // New, Open, Save and Save As: they tie the one document to a file in code page 932 and own
 // the current file name. None of them ever leaves a lossy or truncated file behind, and a
-// failure leaves the document, the file name and the caption as they were. It borrows the
-// text box and the dialogs.
+// failure leaves the document, the file name and the caption as they were. Nothing modified is
+// set aside without the user's word, and Save does not silently overwrite what another program
+// wrote to the file. It borrows the text box and the dialogs.
 class FileCommands {
 public:
-    // setCaption receives the main window's caption whenever the file name changes.
+    // setCaption receives the main window's caption whenever the file name or the modified
+    // state changes.
     FileCommands(TextBox& textBox, Dialogs& dialogs,
                  std::function<void(const QString&)> setCaption);
 
@@ -28,11 +33,20 @@ public:
 
     void newDocument();
     void open();
-    void save();
-    void saveAs();
+    // True when the document is saved (and so unmodified) afterwards.
+    bool save();
+    bool saveAs();
     // Opens path as Open does once its dialog has chosen it; a failure is shown and changes
     // nothing. True when the document is now that file.
     bool openFile(const QString& path);
+
+    // Before the document is set aside (New, Open, a drop, closing, Exit, logout): when it is
+    // modified, asks whether to save it first. True when the caller may go on: nothing was at
+    // stake, the document was saved, or the user chose to discard it.
+    bool maySetAside();
+
+    // Heard when the user chose to discard the modified document.
+    void setOnDiscarded(std::function<void()> listener) { m_onDiscarded = std::move(listener); }
 
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
@@ -41,17 +55,27 @@ private:
     // Reads and decodes path; on success the document becomes its text. Shows the failure
     // and returns false otherwise, touching nothing.
     bool load(const QString& path);
-    // The work of load, with a busy cursor and progress.
-    FileOutcome readIntoDocument(const QString& path);
+    // The work of load, with a busy cursor and progress. Sets asked when the user answered a
+    // question on the way, so that a refusal needs no message.
+    FileOutcome readIntoDocument(const QString& path, bool& declined);
     // Encodes the document and writes it to path. Shows the failure and returns false
     // otherwise, touching nothing.
     bool write(const QString& path);
-    void setCaptionFor(const QString& path);
+    // True when the file at m_fileName is as it was last read or written, or the user agrees to
+    // overwrite what another program changed.
+    bool mayOverwrite();
+    void updateCaption();
+    QString documentName() const;
 
     TextBox& m_textBox;
     Dialogs& m_dialogs;
     std::function<void(const QString&)> m_setCaption;
+    std::function<void()> m_onDiscarded;
     QString m_fileName;
+    // The identity of m_fileName when it was last read or written.
+    std::optional<FileIdentity> m_identity;
+    // The line break the file ended with, kept out of the text and written back after it.
+    QByteArray m_finalBreak = QByteArrayLiteral("\r\n");
     // The codes the document's file used for characters the code page holds twice; saving
     // writes them so again.
     Cp932Forms m_forms;

@@ -51,6 +51,12 @@ void OffscreenDocument::append(QByteArrayView utf8) {
                             utf8.data());
 }
 
+void OffscreenDocument::removeTail(qsizetype bytes) {
+    const qsizetype end = length();
+    m_holder->SendScintilla(QsciScintillaBase::SCI_DELETERANGE,
+                            static_cast<unsigned long>(end - bytes), static_cast<long>(bytes));
+}
+
 void OffscreenDocument::discard() {
     // The holder takes a new empty document of its own and lets go of this one.
     m_holder->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, 0L);

@@ -26,6 +26,8 @@ public:
     // Makes room for bytes of text in all, so that appending need not move what is there.
     void reserve(qsizetype bytes);
     void append(QByteArrayView utf8);
+    // Removes the last bytes of the text appended so far.
+    void removeTail(qsizetype bytes);
     // Frees the text appended so far; the document is of no further use.
     void discard();
     // Makes it textBox's document, with the caret at 0 and no undo history; the old one goes.

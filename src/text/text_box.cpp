@@ -152,6 +152,16 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     useDocumentWithoutStyles(*m_editor);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
+    QObject::connect(m_editor, &QsciScintillaBase::SCN_SAVEPOINTLEFT, m_editor, [this] {
+        if (m_modifiedChanged) {
+            m_modifiedChanged(true);
+        }
+    });
+    QObject::connect(m_editor, &QsciScintillaBase::SCN_SAVEPOINTREACHED, m_editor, [this] {
+        if (m_modifiedChanged) {
+            m_modifiedChanged(false);
+        }
+    });
     QObject::connect(
         m_editor, &QsciScintillaBase::SCN_MODIFIED, m_editor,
         [this](int, int type, const char*, int length) { checkInsertion(type, length); });
@@ -246,6 +256,7 @@ void TextBox::setText(const QString& text) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    setUnmodified();
     if (m_textLoaded) {
         m_textLoaded();
     }
@@ -257,9 +268,33 @@ void TextBox::adoptDocument(void* document) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(editNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
+    setUnmodified();
     if (m_textLoaded) {
         m_textLoaded();
     }
+}
+
+bool TextBox::isModified() const {
+    return m_editor->SendScintilla(QsciScintillaBase::SCI_GETMODIFY) != 0;
+}
+
+void TextBox::setUnmodified() {
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSAVEPOINT);
+    // Said here as well: a document swapped in was at its save point already, and Scintilla
+    // announces no change then.
+    if (m_modifiedChanged) {
+        m_modifiedChanged(false);
+    }
+}
+
+void TextBox::setEnterLineBreak(QByteArrayView lineBreak) {
+    int mode = QsciScintillaBase::SC_EOL_CRLF;
+    if (lineBreak == "\n") {
+        mode = QsciScintillaBase::SC_EOL_LF;
+    } else if (lineBreak == "\r") {
+        mode = QsciScintillaBase::SC_EOL_CR;
+    }
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETEOLMODE, static_cast<unsigned long>(mode));
 }
 
 QString TextBox::selectedText() const {

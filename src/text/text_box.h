@@ -58,6 +58,17 @@ public:
     // Heard after setText and adoptDocument, which put the text in without edit notifications.
     void setTextLoaded(std::function<void()> listener) { m_textLoaded = std::move(listener); }
 
+    // Modified: the text differs from what it was when last marked unmodified (undoing back to
+    // that point makes it unmodified again). setText and adoptDocument leave it unmodified.
+    bool isModified() const;
+    void setUnmodified();
+    // Heard whenever the text becomes modified or unmodified.
+    void setModifiedChanged(std::function<void(bool)> listener) {
+        m_modifiedChanged = std::move(listener);
+    }
+    // The line break the Enter key types: "\r\n", "\n" or "\r".
+    void setEnterLineBreak(QByteArrayView lineBreak);
+
     QString selectedText() const;
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new text.
     void replaceSelection(const QString& text);
@@ -114,6 +125,7 @@ private:
     std::unique_ptr<Watcher> m_watcher;
     std::function<void()> m_onRefused;
     std::function<void()> m_textLoaded;
+    std::function<void(bool)> m_modifiedChanged;
 };
 
 }  // namespace ondrel

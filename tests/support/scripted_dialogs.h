@@ -57,7 +57,12 @@ public:
 
     MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
                           MessageIcon icon, MessageAnswer defaultButton) override {
-        return next({"message", text, title, buttons, icon, defaultButton, {}, {}}).button;
+        const Answer answer = next({"message", text, title, buttons, icon, defaultButton, {}, {}});
+        // A box closed without a button answers No, or Cancel where it has that button.
+        if (!answer.accepted && buttons == MessageButtons::YesNoCancel) {
+            return MessageAnswer::Cancel;
+        }
+        return answer.button;
     }
     QString prompt(const QString& message, const QString& title,
                    const QString& defaultText) override {
