@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian package into a temporary folder and checks what it holds, what it depends
-# on, its version and its hardening, and runs Debian's own checkers on it (lintian,
-# appstreamcli, desktop-file-validate) where they are installed.
+# Builds the Debian package into a temporary folder and checks what it depends on, its version
+# and its hardening, and runs Debian's own checkers on it (lintian, appstreamcli,
+# desktop-file-validate) where they are installed. (The install test checks the files.)
 # Usage: test_package.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -14,14 +14,6 @@ cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1 ||
 deb="$(find "$out" -maxdepth 1 -name 'ondrel_*.deb' | head -n 1)"
 [ -n "$deb" ] || fail "no ondrel_*.deb in the cpack output"
 
-contents="$(dpkg-deb -c "$deb")"
-for file in ./usr/bin/ondrel ./usr/share/ondrel/help/help.hlp \
-    ./usr/share/applications/com.example.ondrel.desktop ./usr/share/applications/ondrel.desktop \
-    ./usr/share/metainfo/com.example.ondrel.metainfo.xml ./usr/share/man/man1/ondrel.1.gz \
-    ./usr/share/doc/ondrel/copyright ./usr/share/doc/ondrel/changelog.gz \
-    ./usr/share/icons/hicolor/scalable/apps/ondrel.svg; do
-    grep -q " $file\$" <<<"$contents" || fail "$file is not in the package"
-done
 depends="$(dpkg-deb -f "$deb" Depends)"
 for needed in libqscintilla2-qt6 libqt6widgets6 qt6-qpa-plugins; do
     grep -q "$needed" <<<"$depends" || fail "Depends does not name $needed: $depends"
@@ -71,4 +63,4 @@ if command -v lintian >/dev/null; then
     checked+=(lintian)
 fi
 echo "checked by: ${checked[*]:-no Debian checker (none installed)}"
-echo "package contents, dependencies, version, hardening and checks: 1 passed, 0 failed"
+echo "package dependencies, version, hardening and checks: 1 passed, 0 failed"
