@@ -1,13 +1,10 @@
 # Debian's hardening flags (fortified functions, stack protector, read-only relocations bound
-# at start-up, position-independent executable) for the optimised configurations, which are the
-# ones a package is built from. They come from dpkg-buildflags, so they follow what Debian
-# asks for; its optimisation, debug and path-mapping flags are left to the configuration.
+# at start-up) for the optimised configurations, which are the ones a package is built from.
+# They come from dpkg-buildflags, so they follow what Debian asks for; its optimisation, debug
+# and path-mapping flags are left to the configuration. Executables are position-independent
+# by Debian's compiler default, which dpkg-buildflags relies on too (the package test checks).
 # Sanitizer and fuzzing builds keep their own flags: fortified functions and the sanitizers'
 # interceptors do not mix, and _FORTIFY_SOURCE needs optimisation anyway.
-
-include(CheckPIESupported)
-check_pie_supported()
-set(CMAKE_POSITION_INDEPENDENT_CODE ON)
 
 find_program(DPKG_BUILDFLAGS dpkg-buildflags)
 mark_as_advanced(DPKG_BUILDFLAGS)
