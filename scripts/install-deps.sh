@@ -14,8 +14,8 @@ packages=(
     poppler-utils
     libbenchmark-dev
     clang libclang-rt-14-dev
-    desktop-file-utils appstream-util
-    file dpkg-dev
+    desktop-file-utils appstream lintian
+    file dpkg-dev binutils
 )
 
 missing=()

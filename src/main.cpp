@@ -11,6 +11,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ondrel"));
     ondrel::loadJapaneseStandardTexts(app);
+    ondrel::useJapaneseFormats();
     ondrel::QtDialogs dialogs;
     const std::unique_ptr<ondrel::Registry> registry = ondrel::makeSystemRegistry();
     ondrel::Program program(dialogs, *registry);

@@ -1,12 +1,14 @@
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QInputMethodEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
 
 #include "app/standard_texts.h"
 #include "documents/document_file.h"
@@ -190,6 +192,36 @@ private slots:
         });
         QVERIFY(!confirmExit(dialogs));
         QCOMPARE(seen, QStringList({"終了", "Ondrel を終了しますか？", "はい(&Y)", "いいえ(&N)"}));
+    }
+
+    // The test's own locale is C; the file dialog still lists a file's size and date the way
+    // the program's default locale writes them.
+    void fileDialogInJapaneseFormats() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.cgi"));
+        QVERIFY(writeWholeFile(path, QByteArray(1536, 'a')).ok());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(QDateTime(QDate(2026, 12, 6), QTime(9, 5, 7)),
+                                 QFileDevice::FileModificationTime));
+        QuietOffscreen quiet;
+        QtDialogs dialogs;
+        QStringList seen;
+        QTimer::singleShot(0, [&seen] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog != nullptr);
+            const auto* view = dialog->findChild<QTreeView*>("treeView");
+            const QAbstractItemModel* list = view->model();
+            QModelIndexList rows;  // the folder is listed in the background
+            QTRY_VERIFY(!(rows = list->match(list->index(0, 0, view->rootIndex()), Qt::DisplayRole,
+                                             "a.cgi", 1, Qt::MatchExactly))
+                             .isEmpty());
+            seen << rows[0].siblingAtColumn(1).data().toString()
+                 << rows[0].siblingAtColumn(3).data().toString();
+            dialog->reject();
+        });
+        QCOMPARE(dialogs.openFileName(path, {}), QString());
+        QCOMPARE(seen, QStringList({"1.50 KiB", "2026/12/06 9:05"}));
     }
 };
 

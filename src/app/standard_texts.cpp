@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace ondrel {
@@ -17,6 +18,10 @@ bool loadJapaneseStandardTexts(QCoreApplication& app) {
     }
     QCoreApplication::installTranslator(translator);
     return true;
+}
+
+void useJapaneseFormats() {
+    QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
 }
 
 }  // namespace ondrel

@@ -4,7 +4,10 @@
 #include <QCloseEvent>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
@@ -34,9 +37,40 @@ QMessageBox::StandardButton standardButton(MessageAnswer answer) {
     return QMessageBox::Ok;
 }
 
+// The file dialog's list in the default locale's formats. Qt's file list writes sizes and
+// dates in the system locale's, which would show English dates to a user whose locale is not
+// Japanese, beside Japanese menus.
+class DefaultLocaleFileDetails : public QIdentityProxyModel {
+public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        const QModelIndex source = mapToSource(index);
+        if (role != Qt::DisplayRole || files == nullptr || !source.isValid()) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        if (index.column() == kSizeColumn && !files->isDir(source)) {
+            return QLocale().formattedDataSize(files->size(source));
+        }
+        if (index.column() == kDateColumn) {
+            return QLocale().toString(files->lastModified(source), QLocale::ShortFormat);
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+
+private:
+    static constexpr int kSizeColumn = 1;
+    static constexpr int kDateColumn = 3;
+};
+
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
                       const QStringList& filters) {
     QFileDialog dialog(dialogParent());
+    // Qt's own dialog, not the desktop's: it speaks Japanese and uses the default locale's
+    // formats whatever the user's locale is.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setProxyModel(new DefaultLocaleFileDetails(&dialog));
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);

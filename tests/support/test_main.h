@@ -9,6 +9,8 @@
 #include <tuple>
 #include <utility>
 
+#include "app/standard_texts.h"
+
 namespace ondrel {
 
 // Gives the test process (and every program it starts) a home, XDG folders and a UTF-8
@@ -66,12 +68,13 @@ Row fetchRow() {
 
 }  // namespace ondrel
 
-// QTEST_MAIN and QTEST_GUILESS_MAIN, in the environment above.
+// QTEST_MAIN and QTEST_GUILESS_MAIN, in the environment above, with the program's formats.
 #define ONDREL_TEST_MAIN_WITH(AppClass, TestClass) \
     int main(int argc, char** argv) {              \
         ondrel::isolateEnvironment();              \
         AppClass app(argc, argv);                  \
         app.setAttribute(Qt::AA_Use96Dpi, true);   \
+        ondrel::useJapaneseFormats();              \
         TestClass test;                            \
         QTEST_SET_MAIN_SOURCE_PATH                 \
         return QTest::qExec(&test, argc, argv);    \

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class QsciScintilla;
+
+namespace ondrel::bench {
+
+constexpr qsizetype kMiB = 1024 * 1024;
+
+// A folder for the run's files, removed when the run ends.
+QTemporaryDir& scratch();
+
+// Japanese-heavy Perl, CR LF, about `bytes` long once encoded in code page 932. Every line
+// holds "$title" once, so a 50 MB text holds about a million of them.
+QString perlText(qsizetype bytes);
+
+// A file of perlText(bytes) in code page 932, written once per run.
+QString dataFile(qsizetype bytes);
+
+QByteArray fileBytes(const QString& path);
+
+// The plain way to read code page 932: Qt's own decoder, to UTF-16.
+QString bareDecode(const QByteArray& bytes);
+
+// The plain way to fill a text area: one SCI_SETTEXT.
+void setTextOnce(QsciScintilla& editor, const QString& text);
+
+}  // namespace ondrel::bench

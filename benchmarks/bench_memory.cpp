@@ -1,0 +1,100 @@
+#include "bench_memory.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
+
+#include "bench_inputs.h"
+#include "bench_table.h"
+#include "fixture.h"
+
+namespace ondrel::bench {
+
+namespace {
+
+// Opens the file once in a fresh process and reports how far the peak resident size rose
+// above the size before the open. The peak is read from /proc, reset just before the open
+// (a fresh process's getrusage peak would still count the parent it was forked from).
+long procStatusKiB(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    status.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field)) {
+            return line.mid(static_cast<qsizetype>(std::strlen(field)))
+                .trimmed()
+                .split(' ')[0]
+                .toLong();
+        }
+    }
+    return -1;
+}
+
+// Resets the peak resident size to the present one; false where the system cannot.
+bool resetPeak() {
+    QFile reset(QStringLiteral("/proc/self/clear_refs"));
+    return reset.open(QIODevice::WriteOnly) && reset.write("5") == 1;
+}
+
+int measurePeakOpen(const QString& path) {
+    Fixture f;
+    const long before = procStatusKiB("VmRSS:");
+    if (!resetPeak()) {
+        std::printf("peak memory: cannot reset the peak counter\n");
+        return 1;
+    }
+    f.dialogs.pushText(path);
+    f.choose("mnuOpen");
+    const long peak = procStatusKiB("VmHWM:");
+    const bool opened = f.dialogs.calls().size() == 1 && f.text().utf8Length() > 0;
+    printRow(opened ? "peak memory opening 50 MB vs file size" : "peak memory: OPEN FAILED",
+             (peak - before) / 1024.0, double(QFileInfo(path).size()) / kMiB, 2.5, " MB");
+    return opened ? 0 : 1;
+}
+
+// Replaces about a million matches in 50 MB and reports how far the peak resident size rose
+// above the size before, against the document's UTF-8 size.
+int measurePeakReplace() {
+    Fixture f;
+    f.text().setText(perlText(50 * kMiB));
+    const qsizetype document = f.text().utf8Length();
+    const long before = procStatusKiB("VmRSS:");
+    if (!resetPeak()) {
+        return 1;
+    }
+    f.dialogs.pushText(QStringLiteral("$title"));
+    f.dialogs.pushText(QStringLiteral("$page_title"));
+    f.choose("mnuokikae");
+    const long peak = procStatusKiB("VmHWM:");
+    printRow("peak memory replace all 50 MB vs UTF-8", (peak - before) / 1024.0,
+             double(document) / kMiB, 3.0, " MB");
+    return 0;
+}
+
+}  // namespace
+
+void measurePeakMemory() {
+    const QString path = dataFile(50 * kMiB);
+    QProcess peak;
+    peak.setProcessChannelMode(QProcess::ForwardedChannels);
+    peak.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-open"), path});
+    peak.waitForFinished(-1);
+    peak.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-replace")});
+    peak.waitForFinished(-1);
+}
+
+std::optional<int> measurePeakMemoryIfAsked(int argc, char** argv) {
+    if (argc == 3 && QByteArray(argv[1]) == "--peak-open") {
+        return measurePeakOpen(QString::fromLocal8Bit(argv[2]));
+    }
+    if (argc == 2 && QByteArray(argv[1]) == "--peak-replace") {
+        return measurePeakReplace();
+    }
+    return std::nullopt;
+}
+
+}  // namespace ondrel::bench

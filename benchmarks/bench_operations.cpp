@@ -1,0 +1,266 @@
+// The operations a person waits for, each beside the baseline it is measured against in the
+// same run. A new row of the closing table starts here: a benchmark (or a counter of one),
+// registered below, then a line in the table of bench_table.cpp that pairs it with its baseline.
+#include <benchmark/benchmark.h>
+
+#include <Qsci/qsciscintilla.h>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <algorithm>
+#include <memory>
+
+#include "bench_inputs.h"
+#include "documents/cp932.h"
+#include "editing/backslash_marks.h"
+#include "fixture.h"
+#include "snippets/templates.h"
+#include "text/text_box.h"
+
+namespace ondrel::bench {
+namespace {
+
+// --- 1. Open -------------------------------------------------------------------------------
+
+void Open(benchmark::State& state) {
+    const QString path = dataFile(state.range(0) * kMiB);
+    Fixture f;
+    for (auto _ : state) {
+        f.dialogs.pushText(path);
+        f.choose("mnuOpen");
+    }
+    if (f.text().text().isEmpty() || f.dialogs.unexpectedCalls() != 0) {
+        state.SkipWithError("open failed");
+    }
+}
+
+void OpenBaselineDecodeSetText(benchmark::State& state) {
+    const QString path = dataFile(state.range(0) * kMiB);
+    QsciScintilla editor;
+    for (auto _ : state) {
+        setTextOnce(editor, bareDecode(fileBytes(path)));
+    }
+}
+
+void OpenPeerPlainTextEdit(benchmark::State& state) {
+    const QString path = dataFile(state.range(0) * kMiB);
+    QPlainTextEdit editor;
+    for (auto _ : state) {
+        editor.setPlainText(bareDecode(fileBytes(path)));
+    }
+}
+
+// --- 2. Save -------------------------------------------------------------------------------
+
+void Save(benchmark::State& state) {
+    Fixture f;
+    f.text().setText(perlText(state.range(0) * kMiB));
+    f.dialogs.pushText(scratch().filePath(QStringLiteral("saved.cgi")));
+    f.choose("mnuNameSave");
+    for (auto _ : state) {
+        f.choose("mnuupsave");
+    }
+    if (f.dialogs.calls().size() != 1) {
+        state.SkipWithError("save failed");
+    }
+}
+
+void SaveBaselinePlainWrite(benchmark::State& state) {
+    QsciScintilla editor;
+    setTextOnce(editor, perlText(state.range(0) * kMiB));
+    const QString path = scratch().filePath(QStringLiteral("plain.cgi"));
+    for (auto _ : state) {
+        const long length = editor.SendScintilla(QsciScintillaBase::SCI_GETLENGTH);
+        QByteArray utf8(length + 1, Qt::Uninitialized);
+        editor.SendScintilla(QsciScintillaBase::SCI_GETTEXT, static_cast<unsigned long>(length + 1),
+                             static_cast<void*>(utf8.data()));
+        utf8.truncate(length);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write(encodeCp932(QString::fromUtf8(utf8)).bytes + "\r\n");
+    }
+}
+
+// --- 3. Replace all ------------------------------------------------------------------------
+
+// The command on the editor's document, then the baseline, QString::replace on the same text
+// set into a bare text area, in turn in every repetition, so that the machine's drift touches
+// both alike; each one's time is a counter of its own.
+void ReplaceAll(benchmark::State& state) {
+    const QString text = perlText(state.range(0) * kMiB);
+    Fixture f;
+    QsciScintilla bare;
+    double command = 0;
+    double baseline = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.text().setText(text);
+        f.dialogs.pushText(QStringLiteral("$title"));
+        f.dialogs.pushText(QStringLiteral("$page_title"));
+        QElapsedTimer clock;
+        clock.start();
+        f.choose("mnuokikae");
+        command += clock.nsecsElapsed() / 1e6;
+        clock.restart();
+        QString copy = text;
+        copy.replace(QStringLiteral("$title"), QStringLiteral("$page_title"));
+        setTextOnce(bare, copy);
+        baseline += clock.nsecsElapsed() / 1e6;
+        state.ResumeTiming();
+    }
+    const auto iterations = static_cast<double>(state.iterations());
+    state.counters["command_ms"] = benchmark::Counter(command / iterations);
+    state.counters["baseline_ms"] = benchmark::Counter(baseline / iterations);
+    state.counters["matches"] = text.count(QStringLiteral("$title"));
+}
+
+// --- 4. Insert a template ------------------------------------------------------------------
+
+// range(0): document size in KiB; range(1): where, in percent of the document.
+void InsertBlock(benchmark::State& state) {
+    Fixture f;
+    f.window.show();
+    // Painting only happens once the platform has exposed the window.
+    if (!QTest::qWaitForWindowExposed(&f.window)) {
+        state.SkipWithError("window not exposed");
+    }
+    const QString text = perlText(state.range(0) * 1024);
+    const Template& bbs = kBulletinBoardSettings;
+    for (auto _ : state) {
+        state.PauseTiming();
+        f.text().setText(text);
+        const int at = static_cast<int>(text.size() * state.range(1) / 100);
+        f.text().select(at, at);
+        f.text().widget()->viewport()->repaint();
+        QCoreApplication::processEvents();
+        state.ResumeTiming();
+        insertTemplate(f.text(), f.dialogs, bbs);
+        f.text().widget()->viewport()->repaint();
+    }
+}
+
+// One key typed at the end of a document, painted, and the events it queues handled, in four
+// bare text areas in turn: 50 MB and 5 KB, each with the Perl backslash marks on and off. Keys
+// alternate between the four, so the machine's drift over seconds touches every one alike; each
+// area's mean time per key is reported as a counter of its own.
+void TypeAtEnd(benchmark::State& state) {
+    struct Area {
+        Area(const char* areaName, qsizetype areaKib, bool areaMarked)
+            : name(areaName), kib(areaKib), marked(areaMarked) {}
+        const char* name;
+        qsizetype kib;
+        bool marked;
+        QWidget window;
+        std::unique_ptr<TextBox> box;
+        std::unique_ptr<BackslashMarks> marks;
+        double seconds = 0;
+    };
+    Area areas[] = {{"50MB_on", 50 * 1024, true},
+                    {"50MB_off", 50 * 1024, false},
+                    {"5KB_on", 5, true},
+                    {"5KB_off", 5, false}};
+    for (Area& area : areas) {
+        area.box = std::make_unique<TextBox>(&area.window);
+        if (area.marked) {
+            area.marks = std::make_unique<BackslashMarks>(*area.box, backslashTrailChars());
+        }
+        area.window.resize(489, 440);
+        area.box->widget()->resize(489, 400);
+        area.window.show();
+        if (!QTest::qWaitForWindowExposed(&area.window)) {
+            state.SkipWithError("window not exposed");
+        }
+        const QString text = perlText(area.kib * 1024);
+        area.box->setText(text);
+        area.box->select(static_cast<int>(text.size()), static_cast<int>(text.size()));
+    }
+    // The marks scan a new text in slices from the event loop: let them finish first.
+    QTest::qWait(100);
+    while (!areas[0].marks->idle() || !areas[2].marks->idle()) {
+        QTest::qWait(100);
+    }
+    std::size_t first = 0;
+    for (auto _ : state) {
+        // Each area takes its turn first, in case the first key after a pause costs more.
+        first = (first + 1) % std::size(areas);
+        for (std::size_t n = 0; n < std::size(areas); ++n) {
+            Area& area = areas[(first + n) % std::size(areas)];
+            QElapsedTimer clock;
+            clock.start();
+            QTest::keyClick(area.box->widget(), Qt::Key_A);
+            area.box->widget()->viewport()->repaint();
+            QCoreApplication::processEvents();
+            // The marks' rescan of the line is this key's work, not the next area's.
+            while (area.marks && !area.marks->idle()) {
+                QCoreApplication::processEvents();
+            }
+            area.seconds += clock.nsecsElapsed() / 1e9;
+        }
+    }
+    for (const Area& area : areas) {
+        state.counters[area.name] =
+            benchmark::Counter(area.seconds * 1000 / static_cast<double>(state.iterations()));
+    }
+}
+
+// A whole 50 MB text marked from the event loop after it is loaded: the time until every line
+// is marked, and the longest the event loop waited meanwhile (a timer due at once measures the
+// gaps between its turns).
+void MarkWholeText(benchmark::State& state) {
+    const QString text = perlText(state.range(0) * kMiB);
+    double longest = 0;
+    for (auto _ : state) {
+        QWidget window;
+        TextBox box(&window);
+        BackslashMarks marks(box, backslashTrailChars());
+        window.show();
+        if (!QTest::qWaitForWindowExposed(&window)) {
+            state.SkipWithError("window not exposed");
+        }
+        QElapsedTimer gap;
+        QTimer probe;
+        probe.setInterval(0);
+        QObject::connect(&probe, &QTimer::timeout, [&] {
+            longest = std::max(longest, gap.nsecsElapsed() / 1e6);
+            gap.restart();
+        });
+        probe.start();
+        box.setText(text);
+        gap.start();
+        while (!marks.idle()) {
+            QCoreApplication::processEvents();
+        }
+    }
+    state.counters["longest_pause_ms"] = benchmark::Counter(longest);
+}
+
+// Operations on 50 MB take seconds: one iteration per repetition is enough to time them.
+BENCHMARK(Open)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(Open)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenBaselineDecodeSetText)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenBaselineDecodeSetText)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenPeerPlainTextEdit)->Arg(5)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(OpenPeerPlainTextEdit)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(Save)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(Save)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(SaveBaselinePlainWrite)->Arg(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(SaveBaselinePlainWrite)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReplaceAll)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(InsertBlock)
+    ->Args({5 * 1024, 0})
+    ->Args({5 * 1024, 50})
+    ->Args({5 * 1024, 100})
+    ->Args({5, 0})
+    ->Args({5, 50})
+    ->Args({5, 100})
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(MarkWholeText)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(TypeAtEnd)->Iterations(200)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace ondrel::bench
