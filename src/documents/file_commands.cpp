@@ -208,6 +208,9 @@ bool FileCommands::write(const QString& path) {
         showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + written.reason);
         return false;
     }
+    if (m_onSaved) {
+        m_onSaved(path);
+    }
     return true;
 }
 

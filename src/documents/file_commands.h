@@ -34,6 +34,9 @@ public:
     // nothing. True when the document is now that file.
     bool openFile(const QString& path);
 
+    // Told the file's full path after each successful Save and Save As.
+    void setOnSaved(std::function<void(const QString&)> onSaved) { m_onSaved = std::move(onSaved); }
+
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
 
@@ -52,6 +55,7 @@ private:
     TextBox& m_textBox;
     Dialogs& m_dialogs;
     std::function<void(const QString&)> m_setCaption;
+    std::function<void(const QString&)> m_onSaved;
     QString m_fileName;
     // The codes the document's file used for characters the code page holds twice; saving
     // writes them so again.
