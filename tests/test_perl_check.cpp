@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 
 #include "documents/cp932.h"
+#include "documents/file_commands.h"
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
 #include "fixture.h"
@@ -205,6 +206,9 @@ private slots:
         QCOMPARE(
             note->toolTip().section(QLatin1Char(' '), 0, 0),
             PerlCheck::runningAsRoot() ? QStringLiteral("root") : QStringLiteral("構文エラー"));
+        // Opening a file gives the text area another document, and the note goes with the old.
+        QVERIFY(f.window.files().openFile(dir.filePath(QStringLiteral("t.cgi"))));
+        QTRY_VERIFY(!note->isVisible());
     }
 };
 
