@@ -247,7 +247,8 @@ void PerlCheck::cancel() {
 
 void PerlCheck::finished(int exitCode, bool normalExit) {
     m_timer.stop();
-    // perl is gone; anything the script started in its group goes with it.
+    // perl is gone; anything the script started in its group goes with it. The group's id
+    // stays taken while any member lives, so the kill reaches only what perl left behind.
     killGroup();
     m_errors += m_process->readAllStandardError();
     const bool started = m_pid > 0 && m_process->error() != QProcess::FailedToStart;
