@@ -18,6 +18,7 @@
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
+#include "documents/syntax_note.h"
 #include "editing/appearance.h"
 #include "editing/backslash_marks.h"
 #include "editing/edit_commands.h"
@@ -64,7 +65,8 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
       m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)),
-      m_backslashMarks(std::make_unique<BackslashMarks>(m_textBox, backslashTrailChars())) {
+      m_backslashMarks(std::make_unique<BackslashMarks>(m_textBox, backslashTrailChars())),
+      m_syntaxNote(std::make_unique<SyntaxNote>(m_textBox)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
     setWindowIcon(programIcon());
@@ -72,6 +74,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
     m_textBox.setOnRefused([this] { refuseTooLarge(m_dialogs); });
+    m_files->setOnSaved([this](const QString& path) { m_syntaxNote->check(path); });
     m_statusBar->hide();
     // The text area's own English right-click menu and its taking in of dropped files as text
     // give way to the window's: the viewport gets mouse menus and drops, the editor the

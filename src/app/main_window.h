@@ -24,6 +24,7 @@ class EditCommands;
 class ReplaceCommand;
 class Appearance;
 class BackslashMarks;
+class SyntaxNote;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -98,6 +99,7 @@ private:
     std::unique_ptr<Appearance> m_appearance;
     std::unique_ptr<AssignmentCommands> m_assignments;
     std::unique_ptr<BackslashMarks> m_backslashMarks;
+    std::unique_ptr<SyntaxNote> m_syntaxNote;
     QHash<QString, QAction*> m_actions;
 };
 

@@ -379,6 +379,9 @@ bool FileCommands::write(const QString& path) {
     }
     m_identity = fileIdentity(path);
     m_textBox.setUnmodified();
+    if (m_onSaved) {
+        m_onSaved(path);
+    }
     return true;
 }
 

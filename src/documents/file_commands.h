@@ -48,6 +48,9 @@ public:
     // Heard when the user chose to discard the modified document.
     void setOnDiscarded(std::function<void()> listener) { m_onDiscarded = std::move(listener); }
 
+    // Told the file's full path after each successful Save and Save As.
+    void setOnSaved(std::function<void(const QString&)> onSaved) { m_onSaved = std::move(onSaved); }
+
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
 
@@ -71,6 +74,7 @@ private:
     Dialogs& m_dialogs;
     std::function<void(const QString&)> m_setCaption;
     std::function<void()> m_onDiscarded;
+    std::function<void(const QString&)> m_onSaved;
     QString m_fileName;
     // The identity of m_fileName when it was last read or written.
     std::optional<FileIdentity> m_identity;
