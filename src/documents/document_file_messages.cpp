@@ -27,6 +27,8 @@ QString openReason(int code, const QString& detail) {
             return withDetail(QStringLiteral("読み取り専用のファイルシステムです。"), detail);
         case ENOSPC:
             return withDetail(QStringLiteral("ディスクの空きが足りません。"), detail);
+        case ENAMETOOLONG:
+            return withDetail(QStringLiteral("パスが長すぎます。"), detail);
         default:
             return withDetail(QStringLiteral("ファイルを開けませんでした。"), detail);
     }
@@ -96,9 +98,47 @@ QString swapped() {
     return QStringLiteral("保存先のファイルが、保存の途中で別のファイルに置き換えられました。");
 }
 
-QString noBackup(const QString& where, int code) {
-    return withDetail(QStringLiteral("保存前の内容のバックアップを作れませんでした。"),
-                      where + QStringLiteral(": ") + systemText(code));
+namespace {
+
+// A save refused for want of a backup says why, and the way that still saves: a new file
+// in a folder the user may write needs no backup.
+QString refusedForBackup(const QString& why) {
+    return QStringLiteral("保存前の内容のバックアップを作れないため、保存しませんでした。\r\n") +
+           why +
+           QStringLiteral("\r\n「名前を付けて保存」で別のフォルダーに保存することはできます。");
+}
+
+QString octal(uint mode) {
+    return QStringLiteral("0") + QString::number(mode, 8);
+}
+
+}  // namespace
+
+QString noBackupIn(const QString& folder, const QString& detail) {
+    return refusedForBackup(
+        withDetail(QStringLiteral("書き込めないフォルダー: ") + folder, detail));
+}
+
+QString notOwnFolder(const QString& folder) {
+    return refusedForBackup(withDetail(QStringLiteral("書き込めないフォルダー: ") + folder,
+                                       QStringLiteral("別のユーザーのフォルダーです")));
+}
+
+QString oldUnreadable(const QString& path, const QString& detail) {
+    return refusedForBackup(withDetail(QStringLiteral("読めないファイル: ") + path, detail));
+}
+
+QString modeNotKept(uint wanted, uint got) {
+    return QStringLiteral(
+               "保存しましたが、ファイルのモードを元に戻せませんでした（%1 が %2 "
+               "になりました）。")
+        .arg(octal(wanted), octal(got));
+}
+
+QString capabilityNotKept() {
+    return QStringLiteral(
+        "保存しましたが、ファイルのケーパビリティ (security.capability) "
+        "を元に戻せませんでした。");
 }
 
 QString noSpace(qint64 missing) {

@@ -31,7 +31,15 @@ QString notAFileToOpen(NotAFile kind);
 QString notAFileToSave(NotAFile kind);
 // The file at the path is no longer the one that was opened to be written.
 QString swapped();
-QString noBackup(const QString& where, int code);
+// No backup could be made in folder for the reason detail gives.
+QString noBackupIn(const QString& folder, const QString& detail);
+// The backup folder would be folder, or made inside it, and folder is someone else's.
+QString notOwnFolder(const QString& folder);
+// The file's old content could not be read to back it up.
+QString oldUnreadable(const QString& path, const QString& detail);
+// Saved, but the file's mode is got where it was wanted, or its capabilities are gone.
+QString modeNotKept(uint wanted, uint got);
+QString capabilityNotKept();
 QString noSpace(qint64 missing);
 QString putBack(const QString& reason);
 QString notRestored(const QString& reason, const QString& backup);

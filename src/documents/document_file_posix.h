@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <utility>
+
+#include "documents/document_file.h"
 
 #include "documents/document_file_messages.h"
 
@@ -56,5 +60,24 @@ inline file_messages::NotAFile kindOf(mode_t mode) {
     }
     return NotAFile::Other;
 }
+
+// Writes size bytes at offset: 0, or the errno of the failure. A short write is retried, so
+// a full disk shows as its error and not as a quietly shorter file.
+int writeAt(int fd, const char* data, qint64 size, qint64 offset);
+// Copies the whole content of from to the start of to: 0, or the errno of the failure.
+int copyContent(int from, int to, qint64& copied);
+// Makes the names made or changed in folder survive a power cut: 0, or the errno of the
+// failure (a filesystem that cannot sync folders has nothing more to do and gives 0).
+int syncFolder(const QByteArray& folder);
+// The first bytes of a file's name, at most most of them, cut between two characters when
+// the name is UTF-8, so a name made from it still reads as the file's.
+QByteArray shortenedName(const QByteArray& name, qsizetype most);
+
+// Writes bytes over the file open as file (at path, whose status was old), for a file that a
+// new one cannot replace without loss. A copy of the old content stays in the user's state
+// folder until every byte is known to be written: a failure puts the old content back from
+// it, and after a crash it is still there. Closes file.
+FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, Fd& file,
+                         const QByteArray& bytes);
 
 }  // namespace ondrel

@@ -1,11 +1,8 @@
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 
 #include <fcntl.h>
-#include <sys/statvfs.h>
 #ifdef Q_OS_LINUX
 #include <sys/xattr.h>
 #endif
@@ -14,17 +11,12 @@
 #include <cstdlib>
 #include <optional>
 
-#include "documents/document_file.h"
 #include "documents/document_file_posix.h"
 
 namespace ondrel {
 
 using namespace file_messages;
 
-namespace {
-
-// Writes size bytes at offset: 0, or the errno of the failure. A short write is retried, so
-// a full disk shows as its error and not as a quietly shorter file.
 int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
     while (size > 0) {
         const ssize_t n =
@@ -42,7 +34,6 @@ int writeAt(int fd, const char* data, qint64 size, qint64 offset) {
     return 0;
 }
 
-// Copies the whole content of from to the start of to: 0, or the errno of the failure.
 int copyContent(int from, int to, qint64& copied) {
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     for (copied = 0;;) {
@@ -60,21 +51,56 @@ int copyContent(int from, int to, qint64& copied) {
     }
 }
 
+int syncFolder(const QByteArray& folder) {
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.valid() || ::fsync(dir.get()) == 0) {
+        return 0;
+    }
+    return errno == EINVAL || errno == ENOTSUP ? 0 : errno;
+}
+
+QByteArray shortenedName(const QByteArray& name, qsizetype most) {
+    qsizetype cut = std::min(name.size(), most);
+    // Back over the continuation bytes of a character the cut would split.
+    for (qsizetype back = 0;
+         back < 3 && cut > 0 && cut < name.size() && (uchar(name[cut]) & 0xC0) == 0x80; ++back) {
+        --cut;
+    }
+    return name.left(cut);
+}
+
+namespace {
+
+#ifdef Q_OS_LINUX
+// The names of the extended attributes of fd: false if they cannot be read.
+bool namesOf(int fd, QList<QByteArray>& names) {
+    const ssize_t size = ::flistxattr(fd, nullptr, 0);
+    if (size < 0) {
+        return errno == ENOTSUP;
+    }
+    QByteArray list(size, Qt::Uninitialized);
+    const ssize_t got = ::flistxattr(fd, list.data(), size_t(list.size()));
+    names = list.left(std::max<ssize_t>(got, 0)).split('\0');
+    names.removeAll(QByteArray());
+    return got == size;
+}
+#endif
+
+// Whether fd has extended attributes, or may have (they cannot be read).
+bool hasAttributes(int fd) {
+#ifdef Q_OS_LINUX
+    QList<QByteArray> names;
+    return !namesOf(fd, names) || !names.isEmpty();
+#else
+    Q_UNUSED(fd);
+    return false;
+#endif
+}
+
 // Gives to the extended attributes of from (access lists, security labels, file
 // capabilities), and drops those from lacks: false if one cannot be set or read.
 bool copyAttributes(int from, int to) {
 #ifdef Q_OS_LINUX
-    const auto namesOf = [](int fd, QList<QByteArray>& names) {
-        const ssize_t size = ::flistxattr(fd, nullptr, 0);
-        if (size < 0) {
-            return errno == ENOTSUP;
-        }
-        QByteArray list(size, Qt::Uninitialized);
-        const ssize_t got = ::flistxattr(fd, list.data(), size_t(list.size()));
-        names = list.left(std::max<ssize_t>(got, 0)).split('\0');
-        names.removeAll(QByteArray());
-        return got == size;
-    };
     QList<QByteArray> wanted;
     QList<QByteArray> present;
     if (!namesOf(from, wanted) || !namesOf(to, present)) {
@@ -100,13 +126,59 @@ bool copyAttributes(int from, int to) {
     return true;
 }
 
-// Makes a rename in folder survive a power cut; where folders cannot be synced there is
-// nothing more to do.
-void syncFolder(const QByteArray& folder) {
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.valid()) {
-        ::fsync(dir.get());
+// Whether a failure to make, name or rename the new file only says that this folder or
+// filesystem does not allow it (a file bind-mounted over itself, a name it rejects, a folder
+// the user may not write): the file is then written in place instead.
+bool writesInPlaceInstead(int code) {
+    return code == EACCES || code == EPERM || code == EXDEV || code == EBUSY ||
+           code == ENAMETOOLONG || code == EILSEQ;
+}
+
+// The new file for the content, in folder: unnamed where the filesystem allows, so that a
+// kill before it is complete leaves nothing behind; otherwise named prefix and six letters
+// (set in name), and readable by its owner alone. -1 with errno on failure.
+int makeNewFile(const QByteArray& folder, const QByteArray& prefix, QByteArray& name) {
+#ifdef O_TMPFILE
+    const int unnamed = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (unnamed >= 0 || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+        return unnamed;
     }
+#else
+    Q_UNUSED(folder);
+#endif
+    name = prefix + "XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named < 0) {
+        name.clear();
+    }
+    return named;
+}
+
+// Gives the unnamed file fd a name of prefix and six letters not yet taken: 0, or the errno.
+int nameNewFile(int fd, const QByteArray& prefix, QByteArray& name) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    for (int tries = 0; tries < 100; ++tries) {
+        QByteArray candidate = prefix;
+        for (int i = 0; i < 6; ++i) {
+            candidate += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+        }
+        // By the descriptor itself where the user may (root), else through /proc.
+        int linked = ::linkat(fd, "", AT_FDCWD, candidate.constData(), AT_EMPTY_PATH);
+        if (linked != 0 && (errno == ENOENT || errno == EPERM)) {
+            const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+            linked = ::linkat(AT_FDCWD, self.constData(), AT_FDCWD, candidate.constData(),
+                              AT_SYMLINK_FOLLOW);
+        }
+        if (linked == 0) {
+            name = candidate;
+            return 0;
+        }
+        if (errno != EEXIST) {
+            return errno;
+        }
+    }
+    return EEXIST;
 }
 
 // Replaces the file at target by a new one beside it, renamed over it once every byte is
@@ -119,39 +191,67 @@ std::optional<FileOutcome> replaceByRename(const QByteArray& target, const struc
         return std::nullopt;
     }
     const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(std::max<qsizetype>(slash, 1));
     // Shortened so that the longest name still leaves room for the marks around it.
-    QByteArray name = target.left(slash + 1) + '.' + target.mid(slash + 1).left(200) + ".XXXXXX";
-    Fd temp(::mkostemp(name.data(), O_CLOEXEC));
+    const QByteArray prefix =
+        target.left(slash + 1) + '.' + shortenedName(target.mid(slash + 1), 200) + '.';
+    QByteArray name;
+    Fd temp(makeNewFile(folder, prefix, name));
     if (!temp.valid()) {
         const int code = errno;
-        if (code == EACCES || code == EPERM) {
+        if (writesInPlaceInstead(code)) {
             return std::nullopt;
         }
         return FileOutcome{openReason(code)};
     }
-    auto discard = qScopeGuard([&name] { ::unlink(name.constData()); });
+    const bool named = !name.isEmpty();
+    auto discard = qScopeGuard([&name] {
+        if (!name.isEmpty()) {
+            ::unlink(name.constData());
+        }
+    });
     // Owner and group first: only root may give a file to another user or to a group it is
     // not in. A folder marked sticky also lets only the file's owner (or root) replace it, so
-    // another user's file there is given up on here as well.
+    // another user's file there is given up on here as well. A named file gets no attributes
+    // before it replaces the target (an access list would let others read it), so a file
+    // with attributes is written in place there.
     struct stat made {};
     if (::fstat(temp.get(), &made) != 0 ||
         ((made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
-         ::fchown(temp.get(), old.st_uid, old.st_gid) != 0)) {
+         ::fchown(temp.get(), old.st_uid, old.st_gid) != 0) ||
+        (named && hasAttributes(oldFd))) {
         return std::nullopt;
     }
     if (const int code = writeAt(temp.get(), bytes.constData(), bytes.size(), 0)) {
         return FileOutcome{writeReason(code)};
     }
     // The mode and attributes after the bytes: writing clears the set-user-ID and set-group-ID
-    // bits and file capabilities of a file that root does not write.
-    if (!copyAttributes(oldFd, temp.get()) || ::fchmod(temp.get(), old.st_mode & 07777) != 0) {
+    // bits and file capabilities of a file that root does not write. A named file keeps its
+    // mode until it has replaced the target; asking for the mode it has already tells whether
+    // the filesystem keeps modes at all.
+    if (named ? ::fchmod(temp.get(), made.st_mode & 07777) != 0
+              : !copyAttributes(oldFd, temp.get()) ||
+                    ::fchmod(temp.get(), old.st_mode & 07777) != 0) {
         return std::nullopt;
     }
-    int code = ::fsync(temp.get()) == 0 ? 0 : errno;
-    if (const int closed = temp.close(); code == 0) {
-        code = closed;
+    if (::fsync(temp.get()) != 0) {
+        return FileOutcome{writeReason(errno)};
     }
-    if (code != 0) {
+    if (!named) {
+        if (const int code = nameNewFile(temp.get(), prefix, name)) {
+            if (writesInPlaceInstead(code) || code == ENOENT) {
+                return std::nullopt;
+            }
+            return FileOutcome{writeFailed(systemText(code))};
+        }
+    }
+    // What a close reports is a write error too; a named file stays open for reading, to be
+    // given its mode once it has replaced the target.
+    Fd reader(named ? ::open(name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    if (named && !reader.valid()) {
+        return std::nullopt;
+    }
+    if (const int code = temp.close()) {
         return FileOutcome{writeReason(code)};
     }
     struct stat now {};
@@ -159,95 +259,24 @@ std::optional<FileOutcome> replaceByRename(const QByteArray& target, const struc
         return FileOutcome{swapped()};
     }
     if (::rename(name.constData(), target.constData()) != 0) {
-        code = errno;
-        if (code == EPERM || code == EACCES) {
+        const int code = errno;
+        if (writesInPlaceInstead(code)) {
             return std::nullopt;
         }
         return FileOutcome{writeFailed(systemText(code))};
     }
     discard.dismiss();
-    syncFolder(target.left(std::max<qsizetype>(slash, 1)));
-    return FileOutcome{};
-}
-
-// Where copies of files being written in place are kept: the user's state folder, read at
-// each save.
-QString backupFolder() {
-    QString state = qEnvironmentVariable("XDG_STATE_HOME");
-    if (!QDir::isAbsolutePath(state)) {
-        state = QDir::homePath() + QStringLiteral("/.local/state");
-    }
-    return state + QStringLiteral("/ondrel");
-}
-
-// Writes bytes over the file itself, for a file that a new one cannot replace without loss.
-// A copy of the old content stays in the backup folder until every byte is known to be
-// written: a failure puts the old content back from it, and after a crash it is still there.
-FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, int fd,
-                         const QByteArray& bytes) {
-    Fd source(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    struct stat reading {};
-    if (!source.valid()) {
-        return FileOutcome{noBackup(QFile::decodeName(path), errno)};
-    }
-    if (::fstat(source.get(), &reading) != 0 || !sameFile(reading, old)) {
-        return FileOutcome{swapped()};
-    }
-
-    const QString folder = backupFolder();
-    QDir().mkpath(QFileInfo(folder).path());
-    ::mkdir(QFile::encodeName(folder).constData(), 0700);
-    const QByteArray base = path.mid(path.lastIndexOf('/') + 1).left(200);
-    QByteArray backupName =
-        QFile::encodeName(folder) + '/' + base + '.' +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")).toLatin1() +
-        ".XXXXXX";
-    Fd backup(::mkostemp(backupName.data(), O_CLOEXEC));
-    if (!backup.valid()) {
-        return FileOutcome{noBackup(folder, errno)};
-    }
-    auto dropBackup = qScopeGuard([&backupName] { ::unlink(backupName.constData()); });
-    qint64 oldSize = 0;
-    int code = copyContent(source.get(), backup.get(), oldSize);
-    if (code == 0 && ::fsync(backup.get()) != 0) {
-        code = errno;
-    }
-    if (code != 0) {
-        return FileOutcome{noBackup(QFile::decodeName(backupName), code)};
-    }
-
-    // Asked after the backup is written, which may have taken from the same disk. Blocks the
-    // file holds already are written over, so only its growth needs free space.
-    struct statvfs space {};
-    if (::fstatvfs(fd, &space) == 0 && space.f_frsize > 0) {
-        const qint64 block = qint64(space.f_frsize);
-        const auto blocks = [block](qint64 size) { return (size + block - 1) / block; };
-        const qint64 needed = (blocks(bytes.size()) - blocks(oldSize)) * block;
-        const qint64 available = qint64(space.f_bavail) * block;
-        if (needed > available) {
-            return FileOutcome{noSpace(needed - available)};
+    QString lost;
+    if (named) {
+        const mode_t wanted = old.st_mode & 07777;
+        if (!copyAttributes(oldFd, reader.get()) || ::fchmod(reader.get(), wanted) != 0 ||
+            ::fstat(reader.get(), &now) != 0 || mode_t(now.st_mode & 07777) != wanted) {
+            lost = modeNotKept(wanted, now.st_mode & 07777);
         }
+        ::fsync(reader.get());
     }
-
-    code = writeAt(fd, bytes.constData(), bytes.size(), 0);
-    if (code == 0 && ::ftruncate(fd, off_t(bytes.size())) != 0) {
-        code = errno;
-    }
-    if (code == 0 && ::fsync(fd) != 0) {
-        code = errno;
-    }
-    if (code == 0) {
-        return FileOutcome{};
-    }
-    qint64 restoredSize = 0;
-    const bool restored = ::ftruncate(fd, off_t(oldSize)) == 0 &&
-                          copyContent(backup.get(), fd, restoredSize) == 0 &&
-                          restoredSize == oldSize && ::fsync(fd) == 0;
-    if (restored) {
-        return FileOutcome{putBack(writeReason(code))};
-    }
-    dropBackup.dismiss();
-    return FileOutcome{notRestored(writeReason(code), QFile::decodeName(backupName))};
+    syncFolder(folder);
+    return FileOutcome{{}, lost};
 }
 
 }  // namespace
@@ -286,22 +315,30 @@ FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
     }
     ::fcntl(file.get(), F_SETFL, ::fcntl(file.get(), F_GETFL) & ~O_NONBLOCK);
     // A link is written through: the file behind it is the one replaced, and it must be the
-    // very file the system just opened.
+    // very file the system just opened. A path past the system's limit (a relative name in a
+    // deep folder) can be neither resolved nor renamed over: that file is written in place,
+    // through the descriptor.
     char* resolved = ::realpath(native.constData(), nullptr);
+    const int unresolved = resolved ? 0 : errno;
     const QByteArray target(resolved);
     std::free(resolved);
     struct stat behind {};
-    if (target.isEmpty() || ::lstat(target.constData(), &behind) != 0 ||
-        !sameFile(behind, opened)) {
+    if (unresolved != ENAMETOOLONG &&
+        (target.isEmpty() || ::lstat(target.constData(), &behind) != 0 ||
+         !sameFile(behind, opened))) {
         return {swapped()};
     }
-    std::optional<FileOutcome> outcome = replaceByRename(target, opened, file.get(), bytes);
-    if (!outcome) {
-        outcome = writeInPlace(native, opened, file.get(), bytes);
+    std::optional<FileOutcome> outcome;
+    if (!target.isEmpty()) {
+        outcome = replaceByRename(target, opened, file.get(), bytes);
     }
-    if (!outcome->ok() && exclusive && ::lstat(target.constData(), &behind) == 0 &&
+    if (!outcome) {
+        outcome = writeInPlace(native, opened, file, bytes);
+    }
+    const QByteArray made = target.isEmpty() ? native : target;
+    if (!outcome->ok() && exclusive && ::lstat(made.constData(), &behind) == 0 &&
         sameFile(behind, opened)) {
-        ::unlink(target.constData());
+        ::unlink(made.constData());
     }
     return *outcome;
 }

@@ -208,6 +208,9 @@ bool FileCommands::write(const QString& path) {
         showError(QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf + written.reason);
         return false;
     }
+    if (!written.warning.isEmpty()) {
+        showError(path + kCrLf + written.warning);
+    }
     return true;
 }
 
