@@ -262,7 +262,12 @@ private slots:
     void printQuestionPdfOutputAndFailure() {
         Fixture f;
         const QString pdf = path("out.pdf");
-        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird\n"));
+        // Several pages: printed page by page behind a progress window.
+        QString lines;
+        for (int line = 1; line <= 150; ++line) {
+            lines += QStringLiteral("\nline %1").arg(line);
+        }
+        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") + lines);
         f.text().select(0, 3);
         f.dialogs.push(ScriptedDialogs::printerChosen([pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -287,14 +292,28 @@ private slots:
         QVERIFY2(printed.contains(QStringLiteral("print \"one\";\n")), qPrintable(printed));
         QVERIFY(printed.contains(QStringLiteral("second line")));
         QVERIFY(printed.contains(QStringLiteral("\nthird")));
+        QVERIFY(printed.contains(QStringLiteral("line 150")));
+        QCOMPARE(f.dialogs.progressLabels, QStringList{QStringLiteral("印刷しています…")});
+        QVERIFY2(f.dialogs.progressReported.size() >= 4 && f.dialogs.progressReported.last() == 100,
+                 qPrintable(QString::number(f.dialogs.progressReported.size())));
+
+        // Cancel in the progress window stops after the page in hand, without a message.
+        QVERIFY(QFile::remove(pdf));
+        f.dialogs.duringProgress = [&](int) { f.dialogs.cancelProgress = true; };
+        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
+        f.choose("mnuPrint");
+        QCOMPARE(f.dialogs.calls().size(), 4);
+        QCOMPARE(f.dialogs.progressReported.size(), 1);
+        f.dialogs.duringProgress = nullptr;
+        f.dialogs.cancelProgress = false;
 
         // A printer that cannot print is reported.
         f.window.printing().printer().setOutputFileName(path("missing/out.pdf"));
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
         QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
         f.choose("mnuPrint");
-        QCOMPARE(f.dialogs.calls().size(), 5);
-        QVERIFY(f.dialogs.calls()[4].text.startsWith(QStringLiteral("印刷できませんでした。")));
+        QCOMPARE(f.dialogs.calls().size(), 6);
+        QVERIFY(f.dialogs.calls()[5].text.startsWith(QStringLiteral("印刷できませんでした。")));
     }
 
     void exitQuestion() {
