@@ -61,7 +61,7 @@ QString outcome(const FileOutcome& o) {
 
 // The file's owner, group and mode; the user who saves it (0: root); where it is ("plain",
 // "hard link", "attribute", "sticky", "read-only" folder, "capability" with a second link,
-// "bind mount" over itself, or a fault: "rename EXDEV", "link EILSEQ"); the warning the save
+// "bind mount" over itself, or a call that fails: "rename EXDEV"); the warning the save
 // gives, when the mode cannot be kept (the mode then loses its set-ID bits).
 using Kept = std::tuple<uint, uint, uint, uint, QString, QString>;
 
@@ -214,7 +214,9 @@ private slots:
         addRow("file capability written in place", 0u, 0u, 0755u, 0u, "capability", "");
         addRow("file bind-mounted over itself", 0u, 0u, 0644u, 0u, "bind mount", "");
         addRow("rename across filesystems", 0u, 0u, 0644u, 0u, "rename EXDEV", "");
-        addRow("temporary name refused", 0u, 0u, 0644u, 0u, "link EILSEQ", "");
+        addRow("temporary name refused", 0u, 0u, 0644u, 0u, "linkat EILSEQ", "");
+        addRow("setuid script where no file is unnamed", 1234u, 1234u, 04755u, 0u,
+               "tmpfile EOPNOTSUPP", "");
     }
 
     void saveKeepsWhatTheFileIs() {
@@ -246,9 +248,12 @@ private slots:
         const auto unmount = qScopeGuard([&] { umount2(native, MNT_DETACH); });
         const QString result = inChild(
             [&] {
-                if (folder.startsWith(u"rename ") || folder.startsWith(u"link ")) {
-                    call_faults::arm(folder.startsWith(u"rename") ? "rename" : "linkat", "/f/",
-                                     folder.endsWith(u"EXDEV") ? EXDEV : EILSEQ);
+                const QStringList fault = folder.split(' ');
+                if (fault.size() == 2) {
+                    const int error = fault[1] == "EXDEV"    ? EXDEV
+                                      : fault[1] == "EILSEQ" ? EILSEQ
+                                                             : EOPNOTSUPP;
+                    call_faults::arm(fault[0].toLatin1().constData(), "/f", error);
                 }
                 return outcome(writeWholeFile(file, "new\r\n"));
             },
