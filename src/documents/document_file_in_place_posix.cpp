@@ -53,14 +53,22 @@ QString prepareBackupFolder(const QByteArray& folder) {
         if (!S_ISDIR(info.st_mode) || (info.st_uid != me && (info.st_mode & S_ISVTX) == 0)) {
             return notOwnFolder(QFile::decodeName(at));
         }
+        // Each new folder's name is synced too, or a power cut could take the backups with it.
         for (const QByteArray& level : missing) {
             if (::mkdir(level.constData(), 0700) != 0 && errno != EEXIST) {
                 return noBackupIn(QFile::decodeName(level), systemText(errno));
+            }
+            if (const int code =
+                    syncFolder(level.left(std::max<qsizetype>(level.lastIndexOf('/'), 1)))) {
+                return noBackupIn(QFile::decodeName(level), systemText(code));
             }
         }
         if (::lstat(folder.constData(), &info) != 0) {
             return noBackupIn(QFile::decodeName(folder), systemText(errno));
         }
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return noBackupIn(QFile::decodeName(folder), linkNotFollowed());
     }
     if (!S_ISDIR(info.st_mode) || info.st_uid != me) {
         return notOwnFolder(QFile::decodeName(folder));

@@ -124,6 +124,10 @@ QString notOwnFolder(const QString& folder) {
                                        QStringLiteral("別のユーザーのフォルダーです")));
 }
 
+QString linkNotFollowed() {
+    return QStringLiteral("フォルダーではなくリンクです");
+}
+
 QString oldUnreadable(const QString& path, const QString& detail) {
     return refusedForBackup(withDetail(QStringLiteral("読めないファイル: ") + path, detail));
 }

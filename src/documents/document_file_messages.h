@@ -35,6 +35,8 @@ QString swapped();
 QString noBackupIn(const QString& folder, const QString& detail);
 // The backup folder would be folder, or made inside it, and folder is someone else's.
 QString notOwnFolder(const QString& folder);
+// Why a link in place of the backup folder is not followed.
+QString linkNotFollowed();
 // The file's old content could not be read to back it up.
 QString oldUnreadable(const QString& path, const QString& detail);
 // Saved, but the file's mode is got where it was wanted, or its capabilities are gone.
