@@ -65,29 +65,23 @@ QString outcome(const FileOutcome& o) {
 // gives, when the mode cannot be kept (the mode then loses its set-ID bits).
 using Kept = std::tuple<uint, uint, uint, uint, QString, QString>;
 
-// What in a save's calls would not survive a power cut at any moment: the backup's folder
-// not synced before the file is first written, or the backup dropped before the file's
-// close says its bytes are written.
-QString writeOrderFaults(const QString& file) {
+// Whether a power cut at any moment of the save would find the old content: the backup's
+// folder synced before the file is first written, the backup dropped only after the
+// file's close said its bytes are written.
+QString writeOrder(const QString& file) {
     const QStringList calls = call_faults::journal();
-    const QString backups = QFileInfo(file).absolutePath() + "/../state/ondrel";
+    const QString backups = QDir::cleanPath(QFileInfo(file).absolutePath() + "/../state/ondrel");
     const auto first = [&](const QString& call) {
         return std::find_if(calls.begin(), calls.end(),
                             [&](const QString& made) { return made.startsWith(call); }) -
                calls.begin();
     };
-    const qsizetype folderSynced = first("fsync " + QDir::cleanPath(backups));
-    const qsizetype written = first("pwrite " + file);
+    const qsizetype synced = calls.indexOf("fsync " + backups);
     const qsizetype closed = calls.lastIndexOf("close " + file);
-    const qsizetype dropped = first("unlink " + QDir::cleanPath(backups) + "/");
-    QString faults;
-    if (written < folderSynced) {
-        faults += " | written before the backup's folder was synced";
-    }
-    if (closed < 0 || dropped < closed) {
-        faults += " | backup dropped before the file was closed";
-    }
-    return faults;
+    return synced >= 0 && synced < first("pwrite " + file) && closed >= 0 &&
+                   closed < first("unlink " + backups + "/")
+               ? QString()
+               : " | backup not on disk before the file is written, or dropped before its close";
 }
 
 // A file capability that lets the program bind low ports, as setcap writes it.
@@ -182,7 +176,7 @@ private slots:
             }
             call_faults::startJournal();
             const QString saved = outcome(writeWholeFile(file, newBytes));
-            return fault == "order" ? saved + writeOrderFaults(file) : saved;
+            return fault == "order" ? saved + writeOrder(file) : saved;
         });
         if (crash) {
             QVERIFY2(readBytes(file) != oldBytes, "the save must really have been cut short");
