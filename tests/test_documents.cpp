@@ -300,17 +300,19 @@ private slots:
         QVERIFY(printed.contains(QStringLiteral("second line")));
         QVERIFY(printed.contains(QStringLiteral("\nthird")));
         QVERIFY(printed.contains(QStringLiteral("line 150")));
-        QCOMPARE(f.dialogs.progressLabels, QStringList{QStringLiteral("印刷しています…")});
+        QCOMPARE(f.dialogs.progressLabels,
+                 QStringList({"印刷の準備をしています…", "印刷しています…"}));
         QVERIFY2(f.dialogs.progressReported.size() >= 4 && f.dialogs.progressReported.last() == 100,
                  qPrintable(QString::number(f.dialogs.progressReported.size())));
 
-        // Cancel in the progress window stops after the page in hand, without a message.
+        // Cancel while the pages are prepared stops there: nothing is printed, no message.
         QVERIFY(QFile::remove(pdf));
         f.dialogs.duringProgress = [&](int) { f.dialogs.cancelProgress = true; };
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
         f.choose("mnuPrint");
         QCOMPARE(f.dialogs.calls().size(), 4);
         QCOMPARE(f.dialogs.progressReported.size(), 1);
+        QVERIFY(!QFileInfo::exists(pdf));
         f.dialogs.duringProgress = nullptr;
         f.dialogs.cancelProgress = false;
 

@@ -6,6 +6,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "platform/dialogs.h"
@@ -80,24 +81,18 @@ private:
     bool m_finished = false;
 };
 
-// Paints the text page by page, each page laid out just before it is painted, so printing a
-// long text starts at once, shows how far it has come and can stop between two pages.
-Printed paintPages(const TextBox& textBox, QPrinter& printer, Progress& progress) {
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        return Printed::Failed;
-    }
+// Lays the text out page by page on the printer's pages, each page just before it is needed,
+// and draws each line where it goes when a painter is given. After each page, pageDone hears
+// whether it was the last and how many bytes of the text are done; it answers false to stop.
+bool layOutPages(const TextBox& textBox, QPrinter& printer, QPainter* painter,
+                 const std::function<bool(bool last, qsizetype done)>& pageDone) {
     const QRectF page = printer.pageRect(QPrinter::DevicePixel);
     QFont font = QGuiApplication::font();
     font.setPointSize(kPrintPointSize);
     LineLayouts lines(textBox, font, printer, page.width());
-    const qsizetype total = std::max<qsizetype>(textBox.utf8Length(), 1);
     std::unique_ptr<QTextLayout> layout;
     int nextLine = 0;
-    for (bool firstPage = true;; firstPage = false) {
-        if (!firstPage && !printer.newPage()) {
-            return Printed::Failed;
-        }
+    for (;;) {
         for (qreal y = 0;;) {
             if (!layout || nextLine >= layout->lineCount()) {
                 if (!lines.hasNext()) {
@@ -111,23 +106,52 @@ Printed paintPages(const TextBox& textBox, QPrinter& printer, Progress& progress
             if (y > 0 && y + line.height() > page.height()) {
                 break;
             }
-            line.draw(&painter, QPointF(0, y - line.y()));
+            if (painter) {
+                line.draw(painter, QPointF(0, y - line.y()));
+            }
             y += line.height();
             ++nextLine;
         }
-        const bool finished = !lines.hasNext() && nextLine >= layout->lineCount();
-        progress.setPercent(finished ? 100 : int(100 * lines.done() / total));
-        if (finished) {
-            break;
+        const bool last = !lines.hasNext() && nextLine >= layout->lineCount();
+        if (!pageDone(last, lines.done()) || last) {
+            return last;
         }
-        if (progress.cancelled()) {
-            painter.end();
-            printer.abort();
+    }
+}
+
+// Prints the text in two rounds, so a long text never freezes the window and Cancel leaves
+// nothing half printed: the pages are first laid out behind a progress window with Cancel,
+// with nothing sent to the printer yet (a print job, once begun, is sent whole when it
+// ends); then they are laid out again and painted, behind a progress window of their own.
+Printed printPages(const TextBox& textBox, QPrinter& printer, Dialogs& dialogs) {
+    const qsizetype total = std::max<qsizetype>(textBox.utf8Length(), 1);
+    const auto percent = [total](bool last, qsizetype done) {
+        return last ? 100 : int(100 * done / total);
+    };
+    {
+        const std::unique_ptr<Progress> preparing =
+            dialogs.startCancellableProgress(QStringLiteral("印刷の準備をしています…"));
+        const bool prepared =
+            layOutPages(textBox, printer, nullptr, [&](bool last, qsizetype done) {
+                preparing->setPercent(percent(last, done));
+                return !preparing->cancelled();
+            });
+        if (!prepared) {
             return Printed::Cancelled;
         }
     }
-    return painter.end() && printer.printerState() != QPrinter::Error ? Printed::Done
-                                                                      : Printed::Failed;
+    const std::unique_ptr<Progress> printing =
+        dialogs.startProgress(QStringLiteral("印刷しています…"));
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        return Printed::Failed;
+    }
+    const bool painted = layOutPages(textBox, printer, &painter, [&](bool last, qsizetype done) {
+        printing->setPercent(percent(last, done));
+        return last || printer.newPage();
+    });
+    return painter.end() && painted && printer.printerState() != QPrinter::Error ? Printed::Done
+                                                                                 : Printed::Failed;
 }
 
 }  // namespace
@@ -152,9 +176,7 @@ void Printing::print() {
     if (!printer().isValid()) {
         reason = QStringLiteral("使用できるプリンタがありません。");
     } else {
-        const std::unique_ptr<Progress> progress =
-            m_dialogs.startCancellableProgress(QStringLiteral("印刷しています…"));
-        if (paintPages(m_textBox, printer(), *progress) == Printed::Failed) {
+        if (printPages(m_textBox, printer(), m_dialogs) == Printed::Failed) {
             reason = QStringLiteral("プリンタに送れませんでした。");
         }
     }
