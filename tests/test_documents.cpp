@@ -122,11 +122,20 @@ private slots:
         addRow("here-document with LF", QByteArray("print <<EOF;\nhi\nEOF\n"), QByteArray("\n"),
                true);
         addRow("ends in CR", QByteArray("a\rb\r"), QByteArray("\r"), true);
+        addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), QByteArray("\r\n"),
+               false);  // あ
+        addRow("2 million short lines", QByteArray("a\r\n").repeated(2000000), QByteArray("\r\n"),
+               true);
     }
 
     void opensAndSavesBack() {
         const auto [bytes, enter, endsWithBreak] =
             fetchRow<std::tuple<QByteArray, QByteArray, bool>>();
+#if defined(__SANITIZE_ADDRESS__)
+        if (bytes.size() > (1 << 20)) {
+            QSKIP("megabytes take minutes under the sanitizers");
+        }
+#endif
         Fixture f;
         const QString file = path("input.dat");
         openExisting(f, file, bytes);
@@ -363,7 +372,12 @@ private slots:
     void printQuestionPdfOutputAndFailure() {
         Fixture f;
         const QString pdf = path("out.pdf");
-        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird\n"));
+        // Several pages: printed page by page behind a progress window.
+        QString lines;
+        for (int line = 1; line <= 150; ++line) {
+            lines += QStringLiteral("\nline %1").arg(line);
+        }
+        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") + lines);
         f.text().select(0, 3);
         f.dialogs.push(ScriptedDialogs::printerChosen([pdf](QPrinter& printer) {
             printer.setOutputFormat(QPrinter::PdfFormat);
@@ -388,14 +402,30 @@ private slots:
         QVERIFY2(printed.contains(QStringLiteral("print \"one\";\n")), qPrintable(printed));
         QVERIFY(printed.contains(QStringLiteral("second line")));
         QVERIFY(printed.contains(QStringLiteral("\nthird")));
+        QVERIFY(printed.contains(QStringLiteral("line 150")));
+        QCOMPARE(f.dialogs.progressLabels,
+                 QStringList({"印刷の準備をしています…", "印刷しています…"}));
+        QVERIFY2(f.dialogs.progressReported.size() >= 4 && f.dialogs.progressReported.last() == 100,
+                 qPrintable(QString::number(f.dialogs.progressReported.size())));
+
+        // Cancel while the pages are prepared stops there: nothing is printed, no message.
+        QVERIFY(QFile::remove(pdf));
+        f.dialogs.duringProgress = [&](int) { f.dialogs.cancelProgress = true; };
+        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
+        f.choose("mnuPrint");
+        QCOMPARE(f.dialogs.calls().size(), 4);
+        QCOMPARE(f.dialogs.progressReported.size(), 1);
+        QVERIFY(!QFileInfo::exists(pdf));
+        f.dialogs.duringProgress = nullptr;
+        f.dialogs.cancelProgress = false;
 
         // A printer that cannot print is reported.
         f.window.printing().printer().setOutputFileName(path("missing/out.pdf"));
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
         QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
         f.choose("mnuPrint");
-        QCOMPARE(f.dialogs.calls().size(), 5);
-        QVERIFY(f.dialogs.calls()[4].text.startsWith(QStringLiteral("印刷できませんでした。")));
+        QCOMPARE(f.dialogs.calls().size(), 6);
+        QVERIFY(f.dialogs.calls()[5].text.startsWith(QStringLiteral("印刷できませんでした。")));
     }
 
     void exitQuestion() {

@@ -15,6 +15,7 @@
 
 #include <functional>
 
+#include "call_faults.h"
 #include "documents/document_file.h"
 #include "file_size_limit.h"
 #include "permissions_enforced.h"
@@ -53,12 +54,38 @@ QString inChild(const std::function<QString()>& body, uid_t uid = 0) {
 }
 
 QString outcome(const FileOutcome& o) {
-    return o.ok() ? QStringLiteral("saved") : o.reason;
+    return !o.ok()               ? o.reason
+           : o.warning.isEmpty() ? QStringLiteral("saved")
+                                 : QStringLiteral("saved | ") + o.warning;
 }
 
 // The file's owner, group and mode; the user who saves it (0: root); where it is ("plain",
-// "hard link", "attribute" or "sticky").
-using Kept = std::tuple<uint, uint, uint, uint, QString>;
+// "hard link", "attribute", "sticky", "read-only" folder, "capability" with a second link,
+// "bind mount" over itself, or a call that fails: "rename EXDEV"); the warning the save
+// gives, when the mode cannot be kept (the mode then loses its set-ID bits).
+using Kept = std::tuple<uint, uint, uint, uint, QString, QString>;
+
+// Whether a power cut at any moment of the save would find the old content: the backup's
+// folder synced before the file is first written, the backup dropped only after the
+// file's close said its bytes are written.
+QString writeOrder(const QString& file) {
+    const QStringList calls = call_faults::journal();
+    const QString backups = QDir::cleanPath(QFileInfo(file).absolutePath() + "/../state/ondrel");
+    const auto first = [&](const QString& call) {
+        return std::find_if(calls.begin(), calls.end(),
+                            [&](const QString& made) { return made.startsWith(call); }) -
+               calls.begin();
+    };
+    const qsizetype synced = calls.indexOf("fsync " + backups);
+    const qsizetype closed = calls.lastIndexOf("close " + file);
+    return synced >= 0 && synced < first("pwrite " + file) && closed >= 0 &&
+                   closed < first("unlink " + backups + "/")
+               ? QString()
+               : " | backup not on disk before the file is written, or dropped before its close";
+}
+
+// A file capability that lets the program bind low ports, as setcap writes it.
+const QByteArray kCapability = QByteArray::fromHex("0100000200040000000000000000000000000000");
 
 }  // namespace
 
@@ -108,6 +135,11 @@ private slots:
         addRow("file size limit mid-write", "limit", "ファイルは保存前の内容に戻しました。");
         addRow("full filesystem", "full", "ディスクの空きが足りません");
         addRow("crash mid-write", "crash", QStringLiteral("<signal %1>").arg(SIGXFSZ));
+        addRow("error at close", "close", "ファイルは保存前の内容に戻しました。");
+        addRow("power cut at any moment", "order", "saved");
+        addRow("state folder of another user", "foreign state", "名前を付けて保存");
+        addRow("state folder would be made in another user's", "foreign parent",
+               "名前を付けて保存");
     }
 
     void inPlaceSaveNeverTruncates() {
@@ -118,12 +150,20 @@ private slots:
             QSKIP("mounting a small tmpfs is not permitted here");
         }
         const auto unmount = qScopeGuard([&] { umount2(folder, MNT_DETACH); });
-        const QString file = path("ro/in.cgi");
+        const bool crash = fault == "crash";
+        // A name as long as a name may be, in characters of three bytes each.
+        const QString file = path("ro/" + (crash ? QString(83, QChar(0x8868)) : "in") + ".cgi");
         const QByteArray oldBytes("print \"old\";\r\n");
         const QByteArray newBytes = QByteArray(200000, 'n') + "\r\n";
         writeBytes(file, oldBytes);
         QVERIFY(chmod(folder, 0555) == 0);
-        const bool crash = fault == "crash";
+        const QByteArray state = QFile::encodeName(path("state"));
+        if (fault == "foreign state") {
+            QVERIFY(mkdir(state + "/ondrel", 0777) == 0 &&
+                    chown(state + "/ondrel", 1234, 1234) == 0);
+        } else if (fault == "foreign parent") {
+            QVERIFY(chown(state, 1234, 1234) == 0 && chmod(state, 0777) == 0);
+        }
         const rlim_t limitBytes = fault == "limit" || crash ? 65536 : RLIM_INFINITY;
         const QString result = inChild([&] {
             PermissionsEnforced enforced;
@@ -131,62 +171,165 @@ private slots:
             if (QFile probe(path("ro/probe")); probe.open(QIODevice::WriteOnly)) {
                 return QStringLiteral("<the folder is writable>");
             }
-            return outcome(writeWholeFile(file, newBytes));
+            if (fault == "close") {
+                call_faults::arm("close", QFile::encodeName(file), EIO);
+            }
+            call_faults::startJournal();
+            const QString saved = outcome(writeWholeFile(file, newBytes));
+            return fault == "order" ? saved + writeOrder(file) : saved;
         });
         if (crash) {
             QVERIFY2(readBytes(file) != oldBytes, "the save must really have been cut short");
             QCOMPARE(backups().size(), 1);
             QCOMPARE(readBytes(path("state/ondrel/") + backups().first()), oldBytes);
+            // The backup's name is the file's, shortened between two characters.
+            QVERIFY2(backups().first().startsWith(QString(66, QChar(0x8868)) + "."),
+                     qPrintable(backups().first()));
         } else {
-            QCOMPARE(readBytes(file), fault.isEmpty() ? newBytes : oldBytes);
+            QCOMPARE(readBytes(file), reason == "saved" ? newBytes : oldBytes);
             QCOMPARE(backups(), QStringList());
         }
-        QVERIFY2(result.contains(reason), qPrintable(result));
+        QVERIFY2(reason == "saved" ? result == reason : result.contains(reason),
+                 qPrintable(result));
+        QVERIFY(fault != "foreign parent" || !QFileInfo::exists(path("state/ondrel")));
     }
 
     void saveKeepsWhatTheFileIs_data() {
         addColumns<Kept>();
-        addRow("another user's setuid script saved by root", 1234u, 1234u, 04755u, 0u, "plain");
-        addRow("setgid script of another group", 0u, 1234u, 02775u, 0u, "plain");
-        addRow("second hard link", 0u, 0u, 0644u, 0u, "hard link");
-        addRow("extended attribute", 0u, 0u, 0644u, 0u, "attribute");
-        addRow("group the saver is not in", 1234u, 5678u, 0664u, 1234u, "plain");
-        addRow("another user's file in a sticky folder", 1234u, 1234u, 0666u, 5678u, "sticky");
+        addRow("another user's setuid script saved by root", 1234u, 1234u, 04755u, 0u, "plain", "");
+        addRow("setgid script of another group", 0u, 1234u, 02775u, 0u, "plain", "");
+        addRow("second hard link", 0u, 0u, 0644u, 0u, "hard link", "");
+        addRow("extended attribute", 0u, 0u, 0644u, 0u, "attribute", "");
+        addRow("group the saver is not in", 1234u, 5678u, 0664u, 1234u, "plain", "");
+        addRow("another user's file in a sticky folder", 1234u, 1234u, 0666u, 5678u, "sticky", "");
+        addRow("own setuid script written in place", 1234u, 1234u, 04755u, 1234u, "read-only", "");
+        addRow("setgid of a group the saver left, in place", 1234u, 5678u, 02775u, 1234u,
+               "read-only", "02775 が 0775");
+        addRow("file capability written in place", 0u, 0u, 0755u, 0u, "capability", "");
+        addRow("file bind-mounted over itself", 0u, 0u, 0644u, 0u, "bind mount", "");
+        addRow("rename across filesystems", 0u, 0u, 0644u, 0u, "rename EXDEV", "");
+        addRow("temporary name refused", 0u, 0u, 0644u, 0u, "linkat EILSEQ", "");
+        addRow("setuid script where no file is unnamed", 1234u, 1234u, 04755u, 0u,
+               "tmpfile EOPNOTSUPP", "");
     }
 
     void saveKeepsWhatTheFileIs() {
-        const auto [owner, group, mode, saver, folder] = fetchRow<Kept>();
+        const auto [owner, group, mode, saver, folder, warning] = fetchRow<Kept>();
         QVERIFY(QDir(m_temp->path()).mkdir("f"));
-        QVERIFY(chmod(QFile::encodeName(path("f")), folder == "sticky" ? 01777 : 0777) == 0);
+        QVERIFY(chmod(QFile::encodeName(path("f")), folder == "sticky"      ? 01777
+                                                    : folder == "read-only" ? 0555
+                                                                            : 0777) == 0);
         const QString file = path("f/run.cgi");
         const QByteArray native = QFile::encodeName(file);
         writeBytes(file, "old\r\n");
         QVERIFY(chown(native, owner, group) == 0);
         QVERIFY(chmod(native, mode) == 0);
-        if (folder == "hard link") {
+        const bool linked = folder == "hard link" || folder == "capability";
+        if (linked) {
             QVERIFY(link(native, QFile::encodeName(path("f/other.cgi"))) == 0);
-        } else if (folder == "attribute" && setxattr(native, "user.note", "kept", 4, 0) != 0) {
-            QSKIP("this filesystem holds no user attributes");
         }
-        const QString result =
-            inChild([&] { return outcome(writeWholeFile(file, "new\r\n")); }, saver);
-        QCOMPARE(result, QStringLiteral("saved"));
+        const QByteArray attribute = folder == "capability" ? "security.capability" : "user.note";
+        const QByteArray given = folder == "capability" ? kCapability : "kept";
+        if ((folder == "attribute" || folder == "capability") &&
+            setxattr(native, attribute, given.constData(), size_t(given.size()), 0) != 0) {
+            QSKIP("this filesystem holds no such attributes");
+        }
+        QByteArray value(64, '\0');  // as the system keeps it
+        value.resize(std::max<qsizetype>(getxattr(native, attribute, value.data(), 64), 0));
+        if (folder == "bind mount" && mount(native, native, nullptr, MS_BIND, nullptr) != 0) {
+            QSKIP("bind mounts are not permitted here");
+        }
+        const auto unmount = qScopeGuard([&] { umount2(native, MNT_DETACH); });
+        const QString result = inChild(
+            [&] {
+                const QStringList fault = folder.split(' ');
+                if (fault.size() == 2) {
+                    const int error = fault[1] == "EXDEV"    ? EXDEV
+                                      : fault[1] == "EILSEQ" ? EILSEQ
+                                                             : EOPNOTSUPP;
+                    call_faults::arm(fault[0].toLatin1().constData(), "/f", error);
+                }
+                return outcome(writeWholeFile(file, "new\r\n"));
+            },
+            saver);
+        QVERIFY2(warning.isEmpty() ? result == "saved" : result.contains(warning),
+                 qPrintable(result));
         QCOMPARE(readBytes(file), QByteArray("new\r\n"));
         struct stat after {};
         QVERIFY(stat(native, &after) == 0);
         QCOMPARE(uint(after.st_uid), owner);
         QCOMPARE(uint(after.st_gid), group);
-        QCOMPARE(uint(after.st_mode & 07777), mode);
-        if (folder == "hard link") {
+        QCOMPARE(uint(after.st_mode & 07777), warning.isEmpty() ? mode : mode & 0777);
+        if (linked) {
             QCOMPARE(readBytes(path("f/other.cgi")), QByteArray("new\r\n"));
-        } else if (folder == "attribute") {
-            char value[8] = {};
-            const auto size = getxattr(native, "user.note", value, sizeof value);
-            QCOMPARE(QByteArray(value, std::max<qsizetype>(size, 0)), QByteArray("kept"));
+        }
+        if (folder == "attribute" || folder == "capability") {
+            QByteArray kept(64, '\0');
+            kept.resize(std::max<qsizetype>(getxattr(native, attribute, kept.data(), 64), 0));
+            QCOMPARE(kept, value);
         }
         // Nothing left beside the file: no new file that failed to replace it.
-        QCOMPARE(QDir(path("f")).entryList(QDir::Files).size(), folder == "hard link" ? 2 : 1);
+        QCOMPARE(QDir(path("f")).entryList(QDir::Files | QDir::Hidden).size(), linked ? 2 : 1);
         QCOMPARE(backups(), QStringList());
+    }
+
+    // A kill while the new file is made leaves the old one whole, and at most a copy that only
+    // its owner may read, never one a web server would hand out.
+    void killedSaveLeavesNoReadableCopy_data() {
+        addColumns<std::tuple<bool>>();
+        addRow("unnamed temporary file", false);
+        addRow("filesystem without unnamed files", true);
+    }
+
+    void killedSaveLeavesNoReadableCopy() {
+        const auto [named] = fetchRow<std::tuple<bool>>();
+        QVERIFY(QDir(m_temp->path()).mkdir("k"));
+        const QString file = path("k/run.cgi");
+        writeBytes(file, "old\r\n");
+        QVERIFY(chmod(QFile::encodeName(file), 0755) == 0);
+        const QString result = inChild([&] {
+            if (named) {
+                call_faults::arm("tmpfile", "/k", EOPNOTSUPP);
+            }
+            call_faults::arm("fsync", "/k/", call_faults::kKilled);
+            return outcome(writeWholeFile(file, "new\r\n"));
+        });
+        QCOMPARE(result, QStringLiteral("<signal %1>").arg(SIGKILL));
+        QCOMPARE(readBytes(file), QByteArray("old\r\n"));
+        const QFileInfoList left = QDir(path("k")).entryInfoList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left.size(), named ? 2 : 1);
+        for (const QFileInfo& copy : left) {
+            QVERIFY2(copy.fileName() == "run.cgi" ||
+                         copy.permissions() == (QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadUser | QFile::WriteUser),
+                     qPrintable(copy.fileName()));
+        }
+    }
+
+    // Saved by a relative name from a folder whose full path is past the system's limit.
+    void saveInFolderDeeperThanPathLimit() {
+        const QString result = inChild([&] {
+            if (chdir(QFile::encodeName(m_temp->path())) != 0) {
+                return QStringLiteral("<no temporary folder>");
+            }
+            const QByteArray level(250, 'd');
+            for (int depth = 0; depth < 20; ++depth) {
+                if (mkdir(level, 0700) != 0 || chdir(level) != 0) {
+                    return QStringLiteral("<cannot nest folders>");
+                }
+            }
+            QString saved = outcome(writeWholeFile("deep.cgi", "old\r\n"));
+            saved += " " + outcome(writeWholeFile("deep.cgi", "new\r\n")) + " ";
+            readFileInPieces("deep.cgi", 4096, [&](const QByteArray& piece, qint64) {
+                saved += QString::fromLatin1(piece);
+            });
+            unlink("deep.cgi");
+            for (int depth = 0; depth < 20; ++depth) {
+                saved += chdir("..") == 0 && rmdir(level) == 0 ? "" : "<left behind>";
+            }
+            return saved;
+        });
+        QCOMPARE(result, QStringLiteral("saved saved new\r\n"));
     }
 
     void kernelLinkProtectionApplies() {

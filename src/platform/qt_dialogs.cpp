@@ -124,6 +124,29 @@ private:
     UndismissableProgressDialog m_dialog;
 };
 
+// A progress window with a Cancel button, which Escape and the close box press too.
+class CancellableProgress : public Progress {
+public:
+    explicit CancellableProgress(const QString& label)
+        : m_dialog(label, QStringLiteral("キャンセル"), 0, 100, dialogParent()) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_dialog.setWindowTitle(QStringLiteral("Ondrel"));
+        m_dialog.setWindowModality(Qt::ApplicationModal);
+        m_dialog.setAutoReset(false);
+        m_dialog.setMinimumDuration(1000);
+        m_dialog.setValue(0);
+    }
+    ~CancellableProgress() override {
+        m_dialog.reset();
+        QApplication::restoreOverrideCursor();
+    }
+    void setPercent(int percent) override { m_dialog.setValue(percent); }
+    bool cancelled() const override { return m_dialog.wasCanceled(); }
+
+private:
+    QProgressDialog m_dialog;
+};
+
 }  // namespace
 
 QtDialogs::QtDialogs() = default;
@@ -221,6 +244,10 @@ void QtDialogs::showHelp(const QString& path) {
 
 std::unique_ptr<Progress> QtDialogs::startProgress(const QString& label) {
     return std::make_unique<QtProgress>(label);
+}
+
+std::unique_ptr<Progress> QtDialogs::startCancellableProgress(const QString& label) {
+    return std::make_unique<CancellableProgress>(label);
 }
 
 bool QtDialogs::startProgram(const QString& path) {

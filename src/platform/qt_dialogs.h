@@ -26,6 +26,7 @@ public:
     void showHelp(const QString& path) override;
     bool startProgram(const QString& path) override;
     std::unique_ptr<Progress> startProgress(const QString& label) override;
+    std::unique_ptr<Progress> startCancellableProgress(const QString& label) override;
 
 private:
     QPointer<HelpViewer> m_helpViewer;

@@ -98,6 +98,9 @@ public:
         progressReported.clear();
         return std::make_unique<Recorded>(*this);
     }
+    std::unique_ptr<Progress> startCancellableProgress(const QString& label) override {
+        return startProgress(label);
+    }
 
     // Progress is feedback, not a question: it is kept apart from calls().
     QStringList progressLabels;
@@ -105,6 +108,8 @@ public:
     QList<int> progressReported;
     // Called with each percentage as it is reported, so a test can act in the middle of the work.
     std::function<void(int percent)> duringProgress;
+    // Set (from duringProgress, say) to press the Cancel button of a cancellable progress.
+    bool cancelProgress = false;
 
     // Program starts that succeed; any other path fails to start.
     QStringList startablePrograms;
@@ -118,6 +123,7 @@ private:
                 m_dialogs.duringProgress(percent);
             }
         }
+        bool cancelled() const override { return m_dialogs.cancelProgress; }
         ScriptedDialogs& m_dialogs;
     };
 
