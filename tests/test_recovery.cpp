@@ -1,0 +1,189 @@
+// The recovery copy outlives its program: killed, or ended by a signal, it is offered at the
+// next start and puts the text back byte for byte. The program whose copy is tested is this
+// test binary itself, started again in a child mode.
+#include <Qsci/qsciscintilla.h>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QWidget>
+
+#include <sys/stat.h>
+#include <csignal>
+
+#include "documents/cp932.h"
+#include "documents/recovery.h"
+#include "scripted_dialogs.h"
+#include "test_files.h"
+#include "test_main.h"
+#include "text/text_box.h"
+
+using namespace ondrel;
+
+namespace {
+
+const QByteArray kFileName = QByteArray("/srv/cgi-bin/掲示板\xff.cgi");
+
+bool isLead(uchar b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Every character code page 932 defines (NUL, CR and LF among them), as UTF-8.
+QByteArray everyCharacter() {
+    QString text;
+    for (int code = 0; code < 0x10000; ++code) {
+        QByteArray c(code < 0x100 ? 1 : 2, char(code >> 8));
+        c.back() = char(code);
+        const Cp932Decoded decoded = decodeCp932(c);
+        if (isLead(uchar(c[0])) == (c.size() == 2) && decoded.ok()) {
+            text += decoded.text;
+        }
+    }
+    return text.toUtf8();
+}
+
+bool modified(TextBox& box) {
+    return box.widget()->SendScintilla(QsciScintillaBase::SCI_GETMODIFY) != 0;
+}
+
+void append(TextBox& box, QByteArrayView bytes) {
+    box.replaceUtf8(box.utf8Length(), box.utf8Length(), bytes);
+}
+
+// The child: edits a document through the text area, so that the copy, the journal, an undo's
+// own records and a journal folded into a new copy all take part, then says "ready" (with the
+// milliseconds its last change took to reach the disk, when it waits for that) and runs until
+// it is killed or signalled.
+int runChild(bool waitForDisk) {
+    QWidget window;
+    TextBox box(&window);
+    Recovery recovery(box, [] { return RecoveryFile{kFileName, "identity"}; });
+    recovery.endOnSignals([] { QCoreApplication::exit(0); });
+    const auto settle = [&] {
+        for (int n = 0; waitForDisk && n < 1000 && !recovery.isCurrent(); ++n) {
+            QTest::qWait(5);
+        }
+    };
+    box.setText(QStringLiteral("#!/usr/local/bin/perl\r\n"));
+    const QByteArray characters = everyCharacter();
+    append(box, characters.repeated(5 * 512 * 1024 / characters.size()));
+    settle();
+    box.replaceUtf8(3, 3, QByteArrayView("\0\r\n\r", 4));
+    box.replaceUtf8(10, 20, "");
+    settle();
+    box.replaceUtf8(100, 100, characters.repeated(3 * 1024 * 1024 / characters.size()));
+    settle();
+    append(box, "abc\r");
+    box.undo();
+    box.replaceUtf8(0, 5, "");
+    box.undo();
+    QElapsedTimer sinceLastChange;
+    sinceLastChange.start();
+    settle();
+    const qint64 latency = sinceLastChange.elapsed();
+    writeBytes(qEnvironmentVariable("ONDREL_RECOVERY_EXPECTED"), box.utf8Text().toByteArray());
+    std::printf("ready %lld\n", static_cast<long long>(latency));
+    std::fflush(stdout);
+    return QCoreApplication::exec();
+}
+
+}  // namespace
+
+class RecoveryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void copyOutlivesItsProgram_data() {
+        addColumns<std::tuple<int, MessageAnswer>>();
+        // The signal that ends the child; the first answer to the offer.
+        addRow("kill -9, kept, then restored", SIGKILL, MessageAnswer::Cancel);
+        addRow("SIGTERM, restored", SIGTERM, MessageAnswer::Yes);
+        addRow("SIGHUP, deleted", SIGHUP, MessageAnswer::No);
+        addRow("SIGINT, kept, then restored", SIGINT, MessageAnswer::Cancel);
+    }
+    void copyOutlivesItsProgram() {
+        const auto [signal, firstAnswer] = fetchRow<std::tuple<int, MessageAnswer>>();
+        QTemporaryDir scratch;
+        const QString expectedPath = scratch.filePath(QStringLiteral("expected"));
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("ONDREL_RECOVERY_CHILD"),
+                           signal == SIGKILL ? QStringLiteral("wait") : QStringLiteral("go"));
+        environment.insert(QStringLiteral("ONDREL_RECOVERY_EXPECTED"), expectedPath);
+        child.setProcessEnvironment(environment);
+        child.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(child.waitForReadyRead(60000));
+        const QList<QByteArray> ready = child.readLine().trimmed().split(' ');
+        QCOMPARE(ready.value(0), QByteArray("ready"));
+        if (signal == SIGKILL) {
+            QVERIFY2(ready.value(1).toInt() <= 2000, ready.value(1));
+        }
+
+        QWidget window;
+        TextBox box(&window);
+        Recovery recovery(box, [] { return RecoveryFile{}; });
+        ScriptedDialogs dialogs;
+        QByteArray restoredName;
+        const auto offer = [&](MessageAnswer answer) {
+            dialogs.clear();
+            dialogs.push(ScriptedDialogs::button(answer));
+            recovery.offerOrphans(dialogs, [&](const QByteArray& utf8, const QByteArray& name) {
+                restoreAsModified(box, utf8);
+                restoredName = name;
+                return true;
+            });
+            return dialogs.calls().size();
+        };
+
+        // A running program's copy is private to its user and offered to nobody.
+        const QByteArray folder = RecoveryStore::folderPath();
+        const QStringList files = QDir(QFile::decodeName(folder)).entryList(QDir::Files);
+        QVERIFY(!files.isEmpty());
+        for (const QString& name : QStringList{QString()} + files) {
+            struct stat info {};
+            QCOMPARE(::lstat((folder + '/' + QFile::encodeName(name)).constData(), &info), 0);
+            QCOMPARE(info.st_mode & 0777, name.isEmpty() ? 0700U : 0600U);
+        }
+        QCOMPARE(offer(MessageAnswer::Yes), 0);
+
+        ::kill(static_cast<pid_t>(child.processId()), signal);
+        QVERIFY(child.waitForFinished(60000));
+        // Ended by the program itself after a catchable signal.
+        QCOMPARE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 signal != SIGKILL);
+
+        QCOMPARE(offer(firstAnswer), 1);
+        const ScriptedDialogs::Call question = dialogs.calls().front();
+        QVERIFY2(question.text.contains(QStringLiteral("掲示板")), qPrintable(question.text));
+        QVERIFY(question.text.contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"))));
+        QCOMPARE(question.buttons, MessageButtons::YesNoCancel);
+        QCOMPARE(question.defaultButton, MessageAnswer::Yes);
+        if (firstAnswer == MessageAnswer::Cancel) {
+            QVERIFY(modified(box) == false);
+            QCOMPARE(offer(MessageAnswer::Yes), 1);
+        }
+        if (firstAnswer != MessageAnswer::No) {
+            const QByteArray expected = readBytes(expectedPath);
+            QVERIFY(expected.contains(everyCharacter()));
+            QVERIFY(box.utf8Text() == expected);
+            QCOMPARE(restoredName, kFileName);
+            box.undo();
+            QVERIFY(modified(box));
+        }
+        // Restored or deleted, it is offered no more.
+        QCOMPARE(offer(MessageAnswer::Yes), 0);
+    }
+};
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsSet("ONDREL_RECOVERY_CHILD")) {
+        QApplication app(argc, argv);
+        return runChild(qgetenv("ONDREL_RECOVERY_CHILD") == "wait");
+    }
+    isolateEnvironment();
+    QApplication app(argc, argv);
+    RecoveryTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_recovery.moc"
