@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QTimer>
 
 #include "app/menu_table.h"
 #include "app/program.h"
@@ -18,6 +19,7 @@
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
+#include "documents/recovery.h"
 #include "editing/appearance.h"
 #include "editing/backslash_marks.h"
 #include "editing/edit_commands.h"
@@ -93,6 +95,13 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     m_textBox.widget()->setFocus();
+
+    // Recovery copy: kept while the document is modified; SIGTERM, SIGHUP and SIGINT write it
+    // and end the program without a question.
+    m_recovery = std::make_unique<Recovery>(m_textBox, [this] {
+        return RecoveryFile{QFile::encodeName(m_files->fileName()), {}};
+    });
+    m_recovery->endOnSignals([this] { m_program.endProgram(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -100,6 +109,17 @@ MainWindow::~MainWindow() = default;
 void MainWindow::load() {
     m_program.unloadSplash();
     m_files->newDocument();
+    // Recovery copy: those left by programs that ended without saving are offered once the
+    // window is up.
+    QTimer::singleShot(0, this, [this] {
+        runCommand([this] {
+            m_recovery->offerOrphans(m_dialogs,
+                                     [this](const QByteArray& utf8, const QByteArray& fileName) {
+                                         m_files->restore(utf8, QFile::decodeName(fileName));
+                                         return true;
+                                     });
+        });
+    });
 }
 
 void MainWindow::openFile(const QString& path) {

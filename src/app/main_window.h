@@ -24,6 +24,7 @@ class EditCommands;
 class ReplaceCommand;
 class Appearance;
 class BackslashMarks;
+class Recovery;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -44,6 +45,9 @@ public:
     QAction* action(const QString& name) const { return m_actions.value(name); }
     FileCommands& files() { return *m_files; }
     Printing& printing() { return *m_printing; }
+    // Recovery copy: documentDiscarded() when the user throws changes away, writeNow() at a
+    // logout that allows no questions.
+    Recovery& recovery() { return *m_recovery; }
 
     using Route = std::pair<QString, std::function<void()>>;
     // Every command item of the menu bar with the handler its Click runs.
@@ -93,6 +97,9 @@ private:
     std::unique_ptr<BackslashMarks> m_backslashMarks;
     QHash<QString, QAction*> m_actions;
     std::vector<Route> m_routes;
+    // Recovery copy: last, so it goes first, while the text box and file commands it asks
+    // about are still there.
+    std::unique_ptr<Recovery> m_recovery;
 };
 
 }  // namespace ondrel

@@ -3,6 +3,7 @@
 #include "documents/cp932.h"
 #include "documents/cp932_stream.h"
 #include "documents/document_file.h"
+#include "documents/recovery.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
 #include "text/offscreen_document.h"
@@ -209,6 +210,15 @@ bool FileCommands::write(const QString& path) {
         return false;
     }
     return true;
+}
+
+void FileCommands::restore(QByteArrayView utf8, const QString& fileName) {
+    restoreAsModified(m_textBox, utf8);
+    m_fileName = fileName;
+    // The codes the file used for characters written twice are not in the copy.
+    m_forms.clear();
+    m_setCaption(QStringLiteral("Ondrel [") + (fileName.isEmpty() ? kProject : fileName) +
+                 QStringLiteral("]"));
 }
 
 void FileCommands::setCaptionFor(const QString& path) {

@@ -34,6 +34,9 @@ public:
     // nothing. True when the document is now that file.
     bool openFile(const QString& path);
 
+    // Puts a recovered text back as a modified document of the file fileName ("" for none).
+    void restore(QByteArrayView utf8, const QString& fileName);
+
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
 

@@ -23,7 +23,7 @@ namespace {
 using Sci = QsciScintillaBase;
 
 // A slice of the text copied per turn of the event loop: well under a millisecond.
-constexpr qsizetype kSliceBytes = qsizetype(2) << 20;
+constexpr qsizetype kSliceBytes = qsizetype(1) << 20;
 // How long after the first change the records are written: the copy is at most this (plus a
 // flush) behind the text.
 constexpr int kFlushMs = 1000;
