@@ -127,9 +127,9 @@ private slots:
         const auto offer = [&](MessageAnswer answer) {
             dialogs.clear();
             dialogs.push(ScriptedDialogs::button(answer));
-            recovery.offerOrphans(dialogs, [&](const QByteArray& utf8, const QByteArray& name) {
-                restoreAsModified(box, utf8);
-                restoredName = name;
+            recovery.offerOrphans(dialogs, [&](const RecoveredCopy& copy) {
+                restoreAsModified(box, copy.text);
+                restoredName = copy.file.name;
                 return true;
             });
             return dialogs.calls().size();
@@ -152,6 +152,17 @@ private slots:
         QCOMPARE(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
                  signal != SIGKILL);
 
+        if (signal == SIGKILL) {
+            // A batch the kill cut short, as a power cut leaves it: an insertion whose seal
+            // does not match is not applied.
+            const QStringList journals =
+                QDir(QFile::decodeName(folder)).entryList({QStringLiteral("*.journal")});
+            QCOMPARE(journals.size(), 1);
+            QFile journal(QFile::decodeName(folder) + '/' + journals.front());
+            QVERIFY(journal.open(QIODevice::Append));
+            journal.write(QByteArray("I") + QByteArray(8, 0) +
+                          QByteArray("\3\0\0\0\0\0\0\0abcC", 12) + QByteArray(16, 0));
+        }
         QCOMPARE(offer(firstAnswer), 1);
         const ScriptedDialogs::Call question = dialogs.calls().front();
         QVERIFY2(question.text.contains(QStringLiteral("掲示板")), qPrintable(question.text));
@@ -172,6 +183,23 @@ private slots:
         }
         // Restored or deleted, it is offered no more.
         QCOMPARE(offer(MessageAnswer::Yes), 0);
+    }
+
+    // A state folder that is a link (planted by someone else, say) is never written through.
+    void linkedFolderIsRefused() {
+        QTemporaryDir state;
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile::link(elsewhere.path(), state.filePath(QStringLiteral("ondrel"))));
+        const QByteArray saved = qgetenv("XDG_STATE_HOME");
+        qputenv("XDG_STATE_HOME", QFile::encodeName(state.path()));
+        QWidget window;
+        TextBox box(&window);
+        Recovery recovery(box, [] { return RecoveryFile{}; });
+        qputenv("XDG_STATE_HOME", saved);
+        append(box, "text");
+        QVERIFY(modified(box));
+        QVERIFY(!recovery.writeNow());
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
     }
 };
 

@@ -113,11 +113,10 @@ void MainWindow::load() {
     // window is up.
     QTimer::singleShot(0, this, [this] {
         runCommand([this] {
-            m_recovery->offerOrphans(m_dialogs,
-                                     [this](const QByteArray& utf8, const QByteArray& fileName) {
-                                         m_files->restore(utf8, QFile::decodeName(fileName));
-                                         return true;
-                                     });
+            m_recovery->offerOrphans(m_dialogs, [this](const RecoveredCopy& copy) {
+                m_files->restore(copy.text, QFile::decodeName(copy.file.name));
+                return true;
+            });
         });
     });
 }

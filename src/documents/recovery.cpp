@@ -309,9 +309,8 @@ bool Recovery::isCurrent() const {
     return m_queued == 0 && !m_copying && m_records.isEmpty() && m_unreadAt < 0 && !m_writeFailed;
 }
 
-void Recovery::offerOrphans(
-    Dialogs& dialogs,
-    const std::function<bool(const QByteArray& utf8, const QByteArray& fileName)>& restore) {
+void Recovery::offerOrphans(Dialogs& dialogs,
+                            const std::function<bool(const RecoveredCopy&)>& restore) {
     std::vector<RecoveryStore::Orphan> orphans = m_store->lockOrphans();
     auto orphan = orphans.begin();
     for (; orphan != orphans.end(); ++orphan) {
@@ -335,8 +334,8 @@ void Recovery::offerOrphans(
         } else if (answer == MessageAnswer::Yes) {
             // The old copy goes only once the text is back, still modified, and in a copy of
             // this program's own.
-            const bool restored = restore(copy->text, copy->file.name) &&
-                                  m_textBox.utf8Text() == copy->text && modified() && writeNow();
+            const bool restored =
+                restore(*copy) && m_textBox.utf8Text() == copy->text && modified() && writeNow();
             if (restored) {
                 m_store->remove(*orphan);
             } else {

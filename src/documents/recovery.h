@@ -55,12 +55,11 @@ public:
     // True when the copy on disk holds the text as it is now (or none is needed).
     bool isCurrent() const;
 
-    // Offers, one by one, each copy left by a program no longer running: Yes hands its text and
-    // file name to restore (which returns false if it could not take them) and ends the
-    // offers; No deletes the copy; Cancel keeps it for the next start.
-    void offerOrphans(
-        Dialogs& dialogs,
-        const std::function<bool(const QByteArray& utf8, const QByteArray& fileName)>& restore);
+    // Offers, one by one, each copy left by a program no longer running: Yes hands it to
+    // restore (which returns false if it could not take it) and ends the offers; No deletes
+    // the copy; Cancel keeps it for the next start. A copy goes only once its text is back in
+    // the text box, modified, and in a copy of this program's own.
+    void offerOrphans(Dialogs& dialogs, const std::function<bool(const RecoveredCopy&)>& restore);
 
     // On SIGTERM, SIGHUP or SIGINT: writes the copy, keeps it whatever happens next, then calls
     // end. The signal only wakes the event loop; the work runs on the UI thread.

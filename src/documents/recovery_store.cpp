@@ -280,6 +280,11 @@ RecoveryStore::RecoveryStore() {
         return;
     }
     m_dir = dir;
+    // The slot is taken at once, so that its name never changes while the worker writes.
+    if (!claimSlot()) {
+        ::close(m_dir);
+        m_dir = -1;
+    }
 }
 
 RecoveryStore::~RecoveryStore() {
@@ -294,12 +299,6 @@ QByteArray RecoveryStore::fileName(const QByteArray& id, const char* suffix) con
 }
 
 bool RecoveryStore::claimSlot() {
-    if (m_lock >= 0) {
-        return true;
-    }
-    if (m_dir < 0) {
-        return false;
-    }
     // The lock is taken under a name no scan looks at, then given its own: a lock file that a
     // scan sees is always held from the start.
     const QByteArray id = QByteArray::number(QRandomGenerator::system()->generate64(), 16);
@@ -321,7 +320,7 @@ bool RecoveryStore::claimSlot() {
 
 bool RecoveryStore::writeSnapshot(quint64 generation, qint64 msecs, const RecoveryFile& file,
                                   const std::vector<QByteArray>& pieces) {
-    if (!claimSlot()) {
+    if (m_lock < 0) {
         return false;
     }
     if (m_journal >= 0) {

@@ -42,8 +42,9 @@ void appendDeleteRecord(QByteArray& records, qsizetype position, qsizetype lengt
 // the UI thread.
 class RecoveryStore {
 public:
-    // Opens the folder, making it when missing. Unusable (isOpen() false) when it is not a
-    // real folder of the effective user, which then never sees a byte of text.
+    // Opens the folder, making it when missing, and takes a slot in it. Unusable (isOpen()
+    // false) when it is not a real folder of the effective user, which then never sees a byte
+    // of text, or when no slot can be made.
     RecoveryStore();
     ~RecoveryStore();
     RecoveryStore(const RecoveryStore&) = delete;
