@@ -75,8 +75,8 @@ Recovery::Recovery(TextBox& textBox, std::function<RecoveryFile()> fileOf)
     m_flushTimer.setSingleShot(true);
     QObject::connect(&m_sliceTimer, &QTimer::timeout, [this] { copySlice(); });
     QObject::connect(&m_flushTimer, &QTimer::timeout, [this] { flush(); });
-    // The text area sends the notifications before each insertion and deletion, which carry
-    // all a journal needs (where, how much, and the inserted text).
+    // The text area sends the notifications before each insertion and deletion (where and how
+    // much); an insertion's text is read from the document once it is in.
     QObject::connect(m_editor, &Sci::SCN_MODIFIED, &m_sliceTimer,
                      [this](int position, int type, const char*, int length) {
                          noteEdit(position, type, length);
