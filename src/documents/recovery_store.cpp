@@ -379,7 +379,6 @@ bool RecoveryStore::writeSnapshot(quint64 generation, qint64 msecs, const Recove
     }
     m_journal = fd;
     m_journalGeneration = generation;
-    m_journalEnd = journalHead.size();
     return true;
 }
 
@@ -392,7 +391,6 @@ bool RecoveryStore::appendJournal(quint64 generation, QByteArrayView records, qi
     appendNumber(batch, static_cast<quint64>(msecs));
     appendNumber(batch, hashed(kHashStart, batch));
     if (writeAll(m_journal, batch) && ::fdatasync(m_journal) == 0) {
-        m_journalEnd += batch.size();
         return true;
     }
     // Nothing more is appended to this journal: a batch written in part is ignored on reading

@@ -90,7 +90,6 @@ private:
     int m_lock = -1;
     int m_journal = -1;
     quint64 m_journalGeneration = 0;
-    qint64 m_journalEnd = 0;
 };
 
 }  // namespace ondrel
