@@ -10,9 +10,12 @@
 
 #include <sys/stat.h>
 #include <csignal>
+#include <memory>
 
 #include "documents/cp932.h"
+#include "documents/file_commands.h"
 #include "documents/recovery.h"
+#include "fixture.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"
 #include "test_main.h"
@@ -103,6 +106,8 @@ private slots:
     }
     void copyOutlivesItsProgram() {
         const auto [signal, firstAnswer] = fetchRow<std::tuple<int, MessageAnswer>>();
+        const QDir folder(QFile::decodeName(RecoveryStore::folderPath()));
+        const QStringList journalsBefore = folder.entryList({QStringLiteral("*.journal")});
         QTemporaryDir scratch;
         const QString expectedPath = scratch.filePath(QStringLiteral("expected"));
         QProcess child;
@@ -119,32 +124,23 @@ private slots:
             QVERIFY2(ready.value(1).toInt() <= 2000, ready.value(1));
         }
 
-        QWidget window;
-        TextBox box(&window);
-        Recovery recovery(box, [] { return RecoveryFile{}; });
-        ScriptedDialogs dialogs;
-        QByteArray restoredName;
-        const auto offer = [&](MessageAnswer answer) {
-            dialogs.clear();
-            dialogs.push(ScriptedDialogs::button(answer));
-            recovery.offerOrphans(dialogs, [&](const RecoveredCopy& copy) {
-                restoreAsModified(box, copy.text);
-                restoredName = copy.file.name;
-                return true;
-            });
-            return dialogs.calls().size();
+        // Each start of the program offers what it finds once its window is up.
+        const auto start = [](MessageAnswer answer) {
+            auto program = std::make_unique<Fixture>();
+            program->dialogs.push(ScriptedDialogs::button(answer));
+            QTest::qWait(50);
+            return program;
         };
 
         // A running program's copy is private to its user and offered to nobody.
-        const QByteArray folder = RecoveryStore::folderPath();
-        const QStringList files = QDir(QFile::decodeName(folder)).entryList(QDir::Files);
+        const QStringList files = folder.entryList(QDir::Files);
         QVERIFY(!files.isEmpty());
         for (const QString& name : QStringList{QString()} + files) {
             struct stat info {};
-            QCOMPARE(::lstat((folder + '/' + QFile::encodeName(name)).constData(), &info), 0);
+            QCOMPARE(::lstat(QFile::encodeName(folder.filePath(name)).constData(), &info), 0);
             QCOMPARE(info.st_mode & 0777, name.isEmpty() ? 0700U : 0600U);
         }
-        QCOMPARE(offer(MessageAnswer::Yes), 0);
+        QCOMPARE(start(MessageAnswer::Yes)->dialogs.calls().size(), 0);
 
         ::kill(static_cast<pid_t>(child.processId()), signal);
         QVERIFY(child.waitForFinished(60000));
@@ -155,34 +151,38 @@ private slots:
         if (signal == SIGKILL) {
             // A batch the kill cut short, as a power cut leaves it: an insertion whose seal
             // does not match is not applied.
-            const QStringList journals =
-                QDir(QFile::decodeName(folder)).entryList({QStringLiteral("*.journal")});
-            QCOMPARE(journals.size(), 1);
-            QFile journal(QFile::decodeName(folder) + '/' + journals.front());
+            QStringList journals = folder.entryList({QStringLiteral("*.journal")});
+            for (const QString& name : journalsBefore) {
+                journals.removeOne(name);
+            }
+            QFile journal(folder.filePath(journals.value(0)));
             QVERIFY(journal.open(QIODevice::Append));
             journal.write(QByteArray("I") + QByteArray(8, 0) +
                           QByteArray("\3\0\0\0\0\0\0\0abcC", 12) + QByteArray(16, 0));
         }
-        QCOMPARE(offer(firstAnswer), 1);
-        const ScriptedDialogs::Call question = dialogs.calls().front();
+        std::unique_ptr<Fixture> program = start(firstAnswer);
+        QCOMPARE(program->dialogs.calls().size(), 1);
+        const ScriptedDialogs::Call question = program->dialogs.calls().front();
         QVERIFY2(question.text.contains(QStringLiteral("掲示板")), qPrintable(question.text));
         QVERIFY(question.text.contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"))));
         QCOMPARE(question.buttons, MessageButtons::YesNoCancel);
         QCOMPARE(question.defaultButton, MessageAnswer::Yes);
         if (firstAnswer == MessageAnswer::Cancel) {
-            QVERIFY(modified(box) == false);
-            QCOMPARE(offer(MessageAnswer::Yes), 1);
+            QCOMPARE(program->window.files().fileName(), QString());
+            program = start(MessageAnswer::Yes);
+            QCOMPARE(program->dialogs.calls().size(), 1);
         }
         if (firstAnswer != MessageAnswer::No) {
             const QByteArray expected = readBytes(expectedPath);
             QVERIFY(expected.contains(everyCharacter()));
-            QVERIFY(box.utf8Text() == expected);
-            QCOMPARE(restoredName, kFileName);
-            box.undo();
-            QVERIFY(modified(box));
+            QVERIFY(program->text().utf8Text() == expected);
+            QCOMPARE(program->window.files().fileName(), QFile::decodeName(kFileName));
+            QVERIFY(program->window.windowTitle().contains(QStringLiteral("掲示板")));
+            program->text().undo();
+            QVERIFY(modified(program->text()));
         }
         // Restored or deleted, it is offered no more.
-        QCOMPARE(offer(MessageAnswer::Yes), 0);
+        QCOMPARE(start(MessageAnswer::Yes)->dialogs.calls().size(), 0);
     }
 
     // A state folder that is a link (planted by someone else, say) is never written through.

@@ -111,12 +111,20 @@ void MainWindow::load() {
     m_files->newDocument();
     // Recovery copy: those left by programs that ended without saving are offered once the
     // window is up.
-    QTimer::singleShot(0, this, [this] {
-        runCommand([this] {
-            m_recovery->offerOrphans(m_dialogs, [this](const RecoveredCopy& copy) {
-                m_files->restore(copy.text, QFile::decodeName(copy.file.name));
-                return true;
-            });
+    QTimer::singleShot(0, this, [this] { offerRecoveryCopies(); });
+}
+
+// Recovery copy: offered as a command of its own, after any command still running (a file
+// named on the command line may still be opening).
+void MainWindow::offerRecoveryCopies() {
+    if (m_busy) {
+        QTimer::singleShot(100, this, [this] { offerRecoveryCopies(); });
+        return;
+    }
+    runCommand([this] {
+        m_recovery->offerOrphans(m_dialogs, [this](const RecoveredCopy& copy) {
+            m_files->restore(copy.text, QFile::decodeName(copy.file.name));
+            return true;
         });
     });
 }

@@ -74,6 +74,8 @@ private:
     bool takeFileDrop(QEvent* event);
     void toggleStatusBar();
     void exitProgram();
+    // Recovery copy: offers the copies left by programs no longer running.
+    void offerRecoveryCopies();
     std::vector<Route> makeRoutes();
 
     Dialogs& m_dialogs;
