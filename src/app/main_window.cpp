@@ -11,6 +11,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSessionManager>
+#include <QTimer>
 
 #include "app/program.h"
 #include "app/status_bar.h"
@@ -18,6 +19,7 @@
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/printing.h"
+#include "documents/recovery.h"
 #include "documents/syntax_note.h"
 #include "editing/appearance.h"
 #include "editing/backslash_marks.h"
@@ -102,6 +104,14 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
 #endif
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     m_textBox.widget()->setFocus();
+
+    // Recovery copy: kept while the document is modified; SIGTERM, SIGHUP and SIGINT write it
+    // and end the program without a question.
+    m_recovery = std::make_unique<Recovery>(m_textBox, [this] {
+        return RecoveryFile{QFile::encodeName(m_files->fileName()), m_files->recoveryState()};
+    });
+    m_recovery->endOnSignals([this] { m_program.endProgram(); });
+    m_files->setOnDiscarded([this] { m_recovery->documentDiscarded(); });
 }
 
 MainWindow::~MainWindow() = default;
@@ -109,6 +119,24 @@ MainWindow::~MainWindow() = default;
 void MainWindow::load() {
     m_program.unloadSplash();
     m_files->newDocument();
+    // Recovery copy: those left by programs that ended without saving are offered once the
+    // window is up.
+    QTimer::singleShot(0, this, [this] { offerRecoveryCopies(); });
+}
+
+// Recovery copy: offered as a command of its own, after any command still running (a file
+// named on the command line may still be opening).
+void MainWindow::offerRecoveryCopies() {
+    if (m_busy) {
+        QTimer::singleShot(100, this, [this] { offerRecoveryCopies(); });
+        return;
+    }
+    runCommand([this] {
+        m_recovery->offerOrphans(m_dialogs, [this](const RecoveredCopy& copy) {
+            m_files->restore(copy.text, QFile::decodeName(copy.file.name), copy.file.identity);
+            return true;
+        });
+    });
 }
 
 void MainWindow::openFile(const QString& path) {
@@ -364,9 +392,7 @@ bool MainWindow::sessionMayEnd(bool mayAsk) {
     }
     if (!mayAsk) {
         // The session ends without a word from the user: the recovery copy keeps the text.
-        if (m_keepRecoveryCopy) {
-            m_keepRecoveryCopy();
-        }
+        m_recovery->writeNow();
         return true;
     }
     bool mayEnd = false;

@@ -25,6 +25,7 @@ class ReplaceCommand;
 class Appearance;
 class BackslashMarks;
 class SyntaxNote;
+class Recovery;
 
 // Form1, the main window: the one document in Text1, the status bar StatusBar1 and the menu
 // bar. It wires the menu items to the commands of each subsystem; the commands do the work.
@@ -43,6 +44,9 @@ public:
     TextBox& textBox() { return m_textBox; }
     QAction* action(const QString& name) const { return m_actions.value(name); }
     FileCommands& files() { return *m_files; }
+    // Recovery copy: documentDiscarded() when the user throws changes away, writeNow() at a
+    // logout that allows no questions.
+    Recovery& recovery() { return *m_recovery; }
 
     // The desktop's session is ending: a modified document is asked about when the session
     // lets the program ask, and kept as a recovery copy when it does not.
@@ -75,6 +79,8 @@ private:
     void run(const MenuAction& action);
     void toggleStatusBar();
     void exitProgram();
+    // Recovery copy: offers the copies left by programs no longer running.
+    void offerRecoveryCopies();
 
     Dialogs& m_dialogs;
     Program& m_program;
@@ -90,8 +96,6 @@ private:
     bool m_closeDeferred = false;
     // Set while closing asks about the document's changes.
     bool m_closing = false;
-    // Writes the recovery copy of the document at once; set once recovery copies are kept.
-    std::function<void()> m_keepRecoveryCopy;
     std::unique_ptr<FileCommands> m_files;
     std::unique_ptr<Printing> m_printing;
     std::unique_ptr<EditCommands> m_edit;
@@ -101,6 +105,9 @@ private:
     std::unique_ptr<BackslashMarks> m_backslashMarks;
     std::unique_ptr<SyntaxNote> m_syntaxNote;
     QHash<QString, QAction*> m_actions;
+    // Recovery copy: last, so it goes first, while the text box and file commands it asks
+    // about are still there.
+    std::unique_ptr<Recovery> m_recovery;
 };
 
 }  // namespace ondrel

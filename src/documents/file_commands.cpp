@@ -8,6 +8,7 @@
 #include "documents/cp932.h"
 #include "documents/cp932_stream.h"
 #include "documents/document_file.h"
+#include "documents/recovery.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
 #include "text/offscreen_document.h"
@@ -393,6 +394,36 @@ void FileCommands::updateCaption() {
     const QString name = m_fileName.isEmpty() ? kProject : m_fileName;
     m_setCaption(QStringLiteral("Ondrel [") + name + QStringLiteral("]") +
                  (m_textBox.isModified() ? QStringLiteral("*") : QString()));
+}
+
+QByteArray FileCommands::recoveryState() const {
+    QByteArray state = m_finalBreak.toHex();
+    if (m_identity) {
+        state += ' ' + QByteArray::number(m_identity->device) + ' ' +
+                 QByteArray::number(m_identity->inode) + ' ' +
+                 QByteArray::number(m_identity->size) + ' ' +
+                 QByteArray::number(m_identity->modifiedNs);
+    }
+    return state;
+}
+
+void FileCommands::restore(QByteArrayView utf8, const QString& fileName, const QByteArray& state) {
+    restoreAsModified(m_textBox, utf8);
+    m_fileName = fileName;
+    // The codes the file used for characters written twice are not in the copy.
+    m_forms.clear();
+    const QList<QByteArray> parts = state.split(' ');
+    const QByteArray finalBreak = QByteArray::fromHex(parts.value(0));
+    m_finalBreak = finalBreak.isEmpty() ? QByteArrayLiteral("\r\n") : finalBreak;
+    m_identity.reset();
+    if (parts.size() == 5) {
+        m_identity = FileIdentity{parts[1].toULongLong(), parts[2].toULongLong(),
+                                  parts[3].toLongLong(), parts[4].toLongLong()};
+    } else if (!fileName.isEmpty()) {
+        // Unknown: a Save asks before overwriting whatever the file holds now.
+        m_identity = FileIdentity{};
+    }
+    updateCaption();
 }
 
 }  // namespace ondrel

@@ -51,6 +51,13 @@ public:
     // Told the file's full path after each successful Save and Save As.
     void setOnSaved(std::function<void(const QString&)> onSaved) { m_onSaved = std::move(onSaved); }
 
+    // What a recovery copy keeps of the file besides its name: its identity on disk and the
+    // line break it ended with.
+    QByteArray recoveryState() const;
+    // Puts a recovered text back as a modified document of the file fileName ("" for none),
+    // with the state recoveryState() gave.
+    void restore(QByteArrayView utf8, const QString& fileName, const QByteArray& state);
+
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
 
