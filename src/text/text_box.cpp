@@ -4,13 +4,11 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
-#include <QInputMethod>
-#include <QInputMethodEvent>
 #include <QTimer>
+
+#include "text/text_area_watcher.h"
 
 namespace ondrel {
 
@@ -41,97 +39,7 @@ qsizetype chunkEnd(QStringView text, qsizetype from) {
     return end;
 }
 
-// Whether a screen reader listens: as Qt says at start, then as its activation news says.
-bool& screenReaderActive() {
-    static bool active = QAccessible::isActive();
-    return active;
-}
-
-// QScintilla's own accessibility object turns every caret move and every edit into a count
-// of characters from the start of the document, so typing at the end of a large document
-// slows down with its size even when no screen reader listens. While none is active, the
-// text area gets Qt's plain widget interface instead, and of the edit notifications only those
-// sent before text is inserted or deleted stay on: QScintilla counts characters only for the
-// ones sent after, and the Perl backslash marks need no more than these.
-QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
-    if (!screenReaderActive() && object != nullptr &&
-        object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
-    }
-    return nullptr;
-}
-
-// The insert check is always on: it costs one call per insertion and guards the limit.
-long editNotifications() {
-    return QsciScintillaBase::SC_MOD_INSERTCHECK |
-           (screenReaderActive()
-                ? QsciScintillaBase::SC_MODEVENTMASKALL
-                : QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE);
-}
-
 }  // namespace
-
-class TextBox::Watcher : public QObject, public QAccessible::ActivationObserver {
-public:
-    explicit Watcher(QsciScintilla* editor) : m_editor(editor) {
-        m_editor->installEventFilter(this);
-        m_editor->viewport()->installEventFilter(this);
-        QAccessible::installActivationObserver(this);
-    }
-    ~Watcher() override { QAccessible::removeActivationObserver(this); }
-    Watcher(const Watcher&) = delete;
-    Watcher& operator=(const Watcher&) = delete;
-
-    // A screen reader started (or stopped) after the text area was made: the interface Qt
-    // keeps for it was chosen for the other state, so it is dropped and the factories are
-    // asked again on the next query.
-    void accessibilityActiveChanged(bool active) override {
-        screenReaderActive() = active;
-        m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                                static_cast<unsigned long>(editNotifications()));
-        QAccessibleInterface* cached = QAccessible::queryAccessibleInterface(m_editor);
-        if (cached != nullptr && (cached->textInterface() != nullptr) != active) {
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cached));
-        }
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_editor && event->type() == QEvent::InputMethod) {
-            // The editor shows a preedit only when the event commits nothing.
-            const auto* input = static_cast<QInputMethodEvent*>(event);
-            m_preedit = input->commitString().isEmpty() ? input->preeditString() : QString();
-        } else if (watched == m_editor->viewport() && event->type() == QEvent::MouseButtonPress &&
-                   !m_preedit.isEmpty()) {
-            commitComposition();
-        }
-        return false;
-    }
-
-private:
-    // The composition is committed where it was typed before a click moves the caret, as
-    // Qt's own text widgets do; left pending, the editor would keep drawing it there and
-    // carry it to the new caret with the next key.
-    void commitComposition() {
-        // Input methods differ: IBus commits on commit(); fcitx5 ignores that and commits
-        // its shown text on reset(), which also ends the composition on its side. Either
-        // answers at once with a commit event, which empties m_preedit.
-        QGuiApplication::inputMethod()->commit();
-        if (!m_preedit.isEmpty()) {
-            QGuiApplication::inputMethod()->reset();
-        }
-        if (!m_preedit.isEmpty()) {
-            // No input method took the request (none runs, or it dropped the text without
-            // a word): the text it showed is committed as shown.
-            QInputMethodEvent commit;
-            commit.setCommitString(m_preedit);
-            QCoreApplication::sendEvent(m_editor, &commit);
-        }
-    }
-
-    QsciScintilla* m_editor;
-    QString m_preedit;
-};
 
 void useDocumentWithoutStyles(QsciScintillaBase& editor) {
     // There is no lexer, and style bytes would cost a byte per byte of text. QScintilla returns
@@ -147,15 +55,11 @@ void useDocumentWithoutStyles(QsciScintillaBase& editor) {
 }
 
 TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(plainWhileNoScreenReader);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    m_watcher = std::make_unique<TextAreaWatcher>(m_editor);
     m_editor->setObjectName(QStringLiteral("Text1"));
     useDocumentWithoutStyles(*m_editor);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     QObject::connect(
         m_editor, &QsciScintillaBase::SCN_MODIFIED, m_editor,
         [this](int, int type, const char*, int length) { checkInsertion(type, length); });
@@ -170,7 +74,6 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
     m_editor->setFocusPolicy(Qt::StrongFocus);
-    m_watcher = std::make_unique<Watcher>(m_editor);
 
     QFont font = QApplication::font();
     font.setPointSize(9);
@@ -245,7 +148,7 @@ void TextBox::setText(const QString& text) {
         from = end;
     }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
@@ -258,7 +161,7 @@ void TextBox::adoptDocument(void* document) {
     // The text box takes a hold of its own and lets go of the old document.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
     if (m_textLoaded) {
         m_textLoaded();

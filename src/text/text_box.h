@@ -14,6 +14,8 @@ class QWidget;
 
 namespace ondrel {
 
+class TextAreaWatcher;
+
 // Gives editor a new, empty document without style bytes (the text area has no lexer).
 void useDocumentWithoutStyles(QsciScintillaBase& editor);
 
@@ -103,11 +105,8 @@ private:
     // Lets nothing past the limit into the document, whichever way it comes.
     void checkInsertion(int modificationType, int length);
 
-    // Follows the input method's composition and the screen reader's coming and going.
-    class Watcher;
-
     QsciScintilla* m_editor;
-    std::unique_ptr<Watcher> m_watcher;
+    std::unique_ptr<TextAreaWatcher> m_watcher;
     std::function<void()> m_onRefused;
     std::function<void()> m_textLoaded;
 };
