@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QTimer>
 
+#include <utility>
+
 #include "text/text_area_watcher.h"
 
 namespace ondrel {
@@ -112,6 +114,19 @@ qsizetype TextBox::selectionUtf8Length() const {
 }
 
 void TextBox::checkInsertion(int modificationType, int length) {
+    if (m_refusal == Refusal::Checked &&
+        (modificationType & QsciScintillaBase::SC_MOD_INSERTTEXT) != 0) {
+        // The emptied insertion has been recorded: as an undo step of its own, or joined to
+        // the change it belongs to.
+        const bool ownStep = (modificationType & QsciScintillaBase::SC_STARTACTION) != 0;
+        m_refusal = ownStep ? Refusal::OwnStep : Refusal::None;
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                                static_cast<unsigned long>(textAreaEditNotifications()));
+        return;
+    }
+    if (m_refusal == Refusal::OwnStep) {
+        m_refusal = Refusal::None;  // more changes joined that step: it is no longer empty
+    }
     // The commands check before they change anything and tell the user why; this catches what
     // reaches the text area on its own (typing, its own paste key, a drop, the middle button).
     if ((modificationType & QsciScintillaBase::SC_MOD_INSERTCHECK) == 0 ||
@@ -120,9 +135,31 @@ void TextBox::checkInsertion(int modificationType, int length) {
     }
     // Nothing goes in; no other change is allowed while Scintilla asks.
     m_editor->SendScintilla(QsciScintillaBase::SCI_CHANGEINSERTION, 0UL, "");
-    if (m_onRefused) {
-        QTimer::singleShot(0, m_editor, m_onRefused);
+    // Scintilla still records the emptied insertion; as a step of its own, Undo would take
+    // back nothing instead of the user's last change. Its notification says which it is.
+    m_refusal = Refusal::Checked;
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                            static_cast<unsigned long>(textAreaEditNotifications() |
+                                                       QsciScintillaBase::SC_MOD_INSERTTEXT));
+    QTimer::singleShot(0, m_editor, [this] {
+        dropEmptyUndoStep();
+        if (m_onRefused) {
+            m_onRefused();
+        }
+    });
+}
+
+void TextBox::dropEmptyUndoStep() {
+    if (std::exchange(m_refusal, Refusal::None) != Refusal::OwnStep) {
+        return;
     }
+    // Undoing the empty step changes no text, but would move the caret to where the text
+    // was turned away (a drop's point).
+    const long anchor = m_editor->SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
+    const long caret = m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_UNDO);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(anchor),
+                            caret);
 }
 
 QString TextBox::text() const {

@@ -104,9 +104,14 @@ private:
 
     // Lets nothing past the limit into the document, whichever way it comes.
     void checkInsertion(int modificationType, int length);
+    // Takes back the undo step Scintilla recorded for a turned-away insertion, if it is empty.
+    void dropEmptyUndoStep();
 
     QsciScintilla* m_editor;
     std::unique_ptr<TextAreaWatcher> m_watcher;
+    // A turned-away insertion: its check answered, then recorded as an empty step of its own.
+    enum class Refusal { None, Checked, OwnStep };
+    Refusal m_refusal = Refusal::None;
     std::function<void()> m_onRefused;
     std::function<void()> m_textLoaded;
 };
