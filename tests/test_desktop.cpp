@@ -1,3 +1,5 @@
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
 #include <QClipboard>
@@ -70,7 +72,8 @@ private slots:
                  after);
     }
 
-    // Steps: p:… preedit, c:… commit, k:… keys, click (end of line 1), s:N select to N, u Undo.
+    // Steps: p:… preedit, c:… commit, k:… text typed, K:… one key (Ctrl+L), click (end of line
+    // 1), s:N select to N, u Undo.
     void composition_data() {
         addColumns<std::tuple<QString, QString, QString>>();  // before, "|" the caret; steps; after
         addRow("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
@@ -79,6 +82,12 @@ private slots:
         addRow("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
         addRow("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
         addRow("typing", "a|b", "k:xy", "axy|b");
+        addRow("keys a text box lacks", "a|bc\r\nd",
+               "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Ctrl+Y K:Shift+Tab",
+               "abc|\r\nd");
+        addRow("a text box's keys", "a|bc d",
+               "K:Shift+Right K:Shift+Del K:Ctrl+Right K:Shift+Ins K:Ctrl+Backspace K:End",
+               "ac d|");
     }
     void composition() {
         auto [before, steps, after] = fetchRow<std::tuple<QString, QString, QString>>();
@@ -94,6 +103,9 @@ private slots:
                 QApplication::sendEvent(editor, &event);
             } else if (step.startsWith(u"k:")) {
                 QTest::keyClicks(editor, arg);
+            } else if (step.startsWith(u"K:")) {
+                const QKeyCombination key = QKeySequence(arg)[0];
+                QTest::keyClick(editor, key.key(), key.keyboardModifiers());
             } else if (step == u"click") {
                 QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
                                   {editor->viewport()->width() - 4, 4});
@@ -104,6 +116,30 @@ private slots:
             }
         }
         QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), after);
+    }
+
+    // The keys the text area binds itself: a text box's; the menus' Ctrl keys are not among them.
+    void textAreaKeys() {
+        Fixture f;
+        QStringList bound;
+        for (QsciCommand* command : f.text().widget()->standardCommands()->commands()) {
+            for (const int key : {command->key(), command->alternateKey()}) {
+                bound << (key != 0 ? QKeySequence(key).toString() : QString());
+            }
+        }
+        bound.removeAll(QString());
+        QStringList textBox =
+            QStringLiteral(
+                "Left Right Up Down Home End PgUp PgDown Ctrl+Left Ctrl+Right Ctrl+Home Ctrl+End "
+                "Shift+Left Shift+Right Shift+Up Shift+Down Shift+Home Shift+End Shift+PgUp "
+                "Shift+PgDown Ctrl+Shift+Left Ctrl+Shift+Right Ctrl+Shift+Home Ctrl+Shift+End "
+                "Backspace Shift+Backspace Ctrl+Backspace Del Ctrl+Del Shift+Del Ctrl+Ins "
+                "Shift+Ins "
+                "Ctrl+A Ctrl+Z Alt+Backspace Return Shift+Return Tab Ins Esc")
+                .split(u' ');
+        bound.sort();
+        textBox.sort();
+        QCOMPARE(bound, textBox);
     }
 
     void screenReaderGetsTextInterface() {

@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "text/text_area_watcher.h"
@@ -20,6 +22,36 @@ namespace {
 // (lower case, duplicate line, transpose lines, clipboard) would otherwise win.
 constexpr Qt::Key kMenuKeys[] = {Qt::Key_U, Qt::Key_X, Qt::Key_C, Qt::Key_V,
                                  Qt::Key_D, Qt::Key_T, Qt::Key_S, Qt::Key_O};
+
+// The moves of a text box, alone or with Shift to extend the selection; those by words and to
+// the ends of the text also with Ctrl.
+constexpr Qt::Key kMoves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
+constexpr Qt::Key kCtrlMoves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End};
+
+// The other keys of a text box: deleting, the clipboard's Shift and Ctrl forms, select all,
+// undo, line breaks, tab, overtype and Escape.
+// clang-format off
+constexpr QKeyCombination kEditingKeys[] = {
+    Qt::Key_Backspace, Qt::SHIFT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Backspace,
+    Qt::Key_Delete, Qt::CTRL | Qt::Key_Delete, Qt::SHIFT | Qt::Key_Delete,
+    Qt::SHIFT | Qt::Key_Insert, Qt::CTRL | Qt::Key_Insert, Qt::CTRL | Qt::Key_A,
+    Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace, Qt::Key_Return, Qt::SHIFT | Qt::Key_Return,
+    Qt::Key_Tab, Qt::Key_Insert, Qt::Key_Escape};
+// clang-format on
+
+template <typename Keys, typename Key>
+bool contains(const Keys& keys, Key key) {
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+}
+
+bool isTextBoxKey(int combined) {
+    const QKeyCombination key = QKeyCombination::fromCombined(combined);
+    const Qt::KeyboardModifiers withoutShift = key.keyboardModifiers() & ~Qt::ShiftModifier;
+    return (withoutShift == Qt::NoModifier &&
+            (contains(kMoves, key.key()) || contains(kCtrlMoves, key.key()))) ||
+           (withoutShift == Qt::ControlModifier && contains(kCtrlMoves, key.key())) ||
+           contains(kEditingKeys, key);
+}
 
 // Appending in chunks keeps each Scintilla call small and never holds a UTF-8 copy of the
 // whole text. A chunk never ends inside a surrogate pair or between the CR and LF of one line
@@ -81,6 +113,17 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     font.setPointSize(9);
     m_editor->setFont(font);
 
+    // The text area's own keys are those of a text box; the editor component's others (case
+    // changes, cutting, copying, deleting, duplicating and moving lines, rectangular
+    // selections, zoom, redo) would change the text in ways no menu offers.
+    for (QsciCommand* command : m_editor->standardCommands()->commands()) {
+        if (!isTextBoxKey(command->key())) {
+            command->setKey(0);
+        }
+        if (!isTextBoxKey(command->alternateKey())) {
+            command->setAlternateKey(0);
+        }
+    }
     for (Qt::Key key : kMenuKeys) {
         const int combined = QKeyCombination(Qt::ControlModifier, key).toCombined();
         for (QsciCommand* command : m_editor->standardCommands()->commands()) {
