@@ -1,12 +1,16 @@
 #include <Qsci/qsciscintilla.h>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
 #include "fixture.h"
+#include "platform/qt_dialogs.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -96,6 +100,28 @@ private slots:
         QCOMPARE(f.text().selectionStart(), selStart);
         QCOMPARE(f.text().selectionEnd(), selEnd);
         QCOMPARE(f.dialogs.calls().size(), answers.size());
+    }
+
+    // Through the program's own prompts: a pasted search string longer than a line edit takes
+    // by default is searched whole, not cut to a shorter one that also matches.
+    void replaceTakesLongPastedSearch() {
+        Fixture f;
+        const QString search(40001, u'a');
+        f.setDocument(search + u'b', 0, 0);
+        QStringList answers = {search, QStringLiteral("X")};
+        QTimer paster;
+        connect(&paster, &QTimer::timeout, [&answers] {
+            auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (prompt != nullptr && !answers.isEmpty()) {
+                QGuiApplication::clipboard()->setText(answers.takeFirst());
+                prompt->findChild<QLineEdit*>()->paste();
+                prompt->accept();
+            }
+        });
+        paster.start(10);
+        QtDialogs dialogs;
+        ReplaceCommand(f.text(), dialogs).run();
+        QCOMPARE(f.text().text(), QStringLiteral("Xb"));
     }
 
     void clipboard_data() {

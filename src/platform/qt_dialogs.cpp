@@ -5,10 +5,13 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QProgressDialog>
+
+#include <limits>
 
 #include "platform/help_viewer.h"
 
@@ -154,6 +157,11 @@ QString QtDialogs::prompt(const QString& message, const QString& title,
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
     dialog.setLabelText(message);
+    // A line edit cuts what is typed or pasted at 32,767 characters by default, without a
+    // word; the prompt takes any text a document can hold, and the command judges its size.
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        field->setMaxLength(std::numeric_limits<int>::max());
+    }
     dialog.setTextValue(defaultText);
     if (dialog.exec() != QDialog::Accepted) {
         return QString();
