@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTimer>
 
@@ -206,6 +207,20 @@ private slots:
         QCOMPARE(dialogs.calls().size(), name == u"no.pl" ? 1 : 0);  // Open's own message
         QVERIFY(name != u"no.pl" ||
                 dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
+    }
+
+    // With no printer installed, Print says so and shows the way to print to a PDF file.
+    void printWithoutPrinter() {
+        if (!QPrinterInfo::availablePrinters().isEmpty()) {
+            QSKIP("a printer is installed here");
+        }
+        Fixture f;
+        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
+        f.choose("mnuPrint");
+        QCOMPARE(f.dialogs.calls().size(), 2);
+        QCOMPARE(f.dialogs.calls()[1].text,
+                 "印刷できませんでした。\r\nプリンタがインストールされていません。\r\n"
+                 "「プリンタの設定」で PDF ファイルへの印刷を選べます。");
     }
 
     void exitQuestionInJapanese() {
