@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/command_line.h"
 #include "app/standard_texts.h"
 #include "documents/document_file.h"
 #include "documents/file_commands.h"
@@ -84,7 +85,7 @@ private slots:
         addRow("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
         addRow("typing", "a|b", "k:xy", "axy|b");
         addRow("keys a text box lacks", "a|bc\r\nd",
-               "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Ctrl+Y K:Shift+Tab",
+               "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Shift+Tab",
                "abc|\r\nd");
         addRow("a text box's keys", "a|bc d",
                "K:Shift+Right K:Shift+Del K:Ctrl+Right K:Shift+Ins K:Ctrl+Backspace K:End",
@@ -136,7 +137,7 @@ private slots:
                 "Shift+PgDown Ctrl+Shift+Left Ctrl+Shift+Right Ctrl+Shift+Home Ctrl+Shift+End "
                 "Backspace Shift+Backspace Ctrl+Backspace Del Ctrl+Del Shift+Del Ctrl+Ins "
                 "Shift+Ins "
-                "Ctrl+A Ctrl+Z Alt+Backspace Return Shift+Return Tab Ins Esc")
+                "Ctrl+A Ctrl+Z Alt+Backspace Ctrl+Y Return Shift+Return Tab Ins Esc")
                 .split(u' ');
         bound.sort();
         textBox.sort();
@@ -159,7 +160,36 @@ private slots:
         }
     }
 
-    // Named on the command line, or dropped on a widget; the file's name; the document after.
+    // The arguments, one a word; how many of them Qt may read its options from; what they ask
+    // for: the files ("|" between them), "help", "version" or "unknown" and the option.
+    void commandLine_data() {
+        addColumns<std::tuple<QString, int, QString>>();
+        addRow("nothing", "", 0, "");
+        addRow("two files", "a.cgi 日本.pl", 2, "a.cgi|日本.pl");
+        addRow("-- ends the options", "a -- -reverse --help", 1, "a|-reverse|--help");
+        addRow("a second -- is a file", "-- -- b", 0, "--|b");
+        addRow("a lone dash is a file", "-", 1, "-");
+        addRow("--help", "a --help", 2, "help");
+        addRow("-h", "-h", 1, "help");
+        addRow("--version after an unknown option", "-x --version", 2, "version");
+        addRow("-v", "-v -- a", 1, "version");
+        addRow("unknown options", "a -x --y", 3, "unknown -x");
+    }
+    void commandLine() {
+        const auto [arguments, qtReads, asked] = fetchRow<std::tuple<QString, int, QString>>();
+        QByteArrayList given;
+        for (const QString& word : arguments.split(u' ', Qt::SkipEmptyParts)) {
+            given << word.toUtf8();
+        }
+        const CommandLine line = parseCommandLine(given);
+        const QString requests[] = {line.files.join(u'|'), "help", "version",
+                                    "unknown " + line.unknownOption};
+        QCOMPARE(requests[int(line.request)], asked);
+        QCOMPARE(line.optionsEnd, qtReads);
+    }
+
+    // Named on the command line, or dropped on a widget; the files' names (any further one
+    // opens in a window of its own); the document after.
     void opensFile_data() {
         addColumns<std::tuple<QString, QString, QString>>();
         for (const char* how : {"argument", "Text1", "Form1"}) {
@@ -168,10 +198,12 @@ private slots:
         }
         addRow("relative argument", "relative", "a.cgi", kOpened);
         addRow("text dropped on Text1", "Text1", "", "dropped " + kFresh);
+        addRow("two files dropped on Form1", "Form1", "a.cgi b.cgi", kOpened);
     }
     void opensFile() {
-        const auto [how, name, text] = fetchRow<std::tuple<QString, QString, QString>>();
+        const auto [how, names, text] = fetchRow<std::tuple<QString, QString, QString>>();
         QTemporaryDir dir;
+        const QString name = names.section(u' ', 0, 0);
         const QString path = dir.filePath(name);
         QVERIFY(writeWholeFile(dir.filePath("a.cgi"), "abc\x93\xfa\x96\x7b\r\n").ok());
         QuietOffscreen quiet;
@@ -187,8 +219,12 @@ private slots:
         } else {
             window = &program.showForm1();
             QMimeData data;
-            if (!name.isEmpty()) {
-                data.setUrls({QUrl::fromLocalFile(path)});
+            QList<QUrl> urls;
+            for (const QString& each : names.split(u' ', Qt::SkipEmptyParts)) {
+                urls << QUrl::fromLocalFile(dir.filePath(each));
+            }
+            if (!urls.isEmpty()) {
+                data.setUrls(urls);
             }
             data.setText(QStringLiteral("dropped "));  // file managers offer the path as text too
             QWidget* target = how == u"Form1" ? window : window->textBox().widget()->viewport();
@@ -204,9 +240,11 @@ private slots:
         QCOMPARE(window->textBox().text(), text);
         QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + path + "]" : "Ondrel [project]");
         QCOMPARE(window->files().fileName(), opens ? path : QString());
-        QCOMPARE(dialogs.calls().size(), name == u"no.pl" ? 1 : 0);  // Open's own message
-        QVERIFY(name != u"no.pl" ||
+        QCOMPARE(dialogs.calls().size(), names == u"a.cgi" || name.isEmpty() ? 0 : 1);
+        QVERIFY(name != u"no.pl" ||  // Open's own message
                 dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
+        QVERIFY(!names.contains(u' ') || (dialogs.calls()[0].kind == "editor" &&
+                                          dialogs.calls()[0].text == dir.filePath("b.cgi")));
     }
 
     // With no printer installed, Print says so and shows the way to print to a PDF file.

@@ -201,4 +201,10 @@ bool QtDialogs::startProgram(const QString& path) {
     return !path.isEmpty() && QProcess::startDetached(path, QStringList());
 }
 
+bool QtDialogs::startEditor(const QString& fileName) {
+    // "--" keeps a name that starts with "-" from being read as an option.
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                   {QStringLiteral("--"), fileName});
+}
+
 }  // namespace ondrel

@@ -29,14 +29,14 @@ constexpr Qt::Key kMoves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_
 constexpr Qt::Key kCtrlMoves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End};
 
 // The other keys of a text box: deleting, the clipboard's Shift and Ctrl forms, select all,
-// undo, line breaks, tab, overtype and Escape.
+// undo and redo, line breaks, tab, overtype and Escape.
 // clang-format off
 constexpr QKeyCombination kEditingKeys[] = {
     Qt::Key_Backspace, Qt::SHIFT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Backspace,
     Qt::Key_Delete, Qt::CTRL | Qt::Key_Delete, Qt::SHIFT | Qt::Key_Delete,
     Qt::SHIFT | Qt::Key_Insert, Qt::CTRL | Qt::Key_Insert, Qt::CTRL | Qt::Key_A,
-    Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace, Qt::Key_Return, Qt::SHIFT | Qt::Key_Return,
-    Qt::Key_Tab, Qt::Key_Insert, Qt::Key_Escape};
+    Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Y, Qt::Key_Return,
+    Qt::SHIFT | Qt::Key_Return, Qt::Key_Tab, Qt::Key_Insert, Qt::Key_Escape};
 // clang-format on
 
 template <typename Keys, typename Key>
@@ -115,7 +115,7 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
 
     // The text area's own keys are those of a text box; the editor component's others (case
     // changes, cutting, copying, deleting, duplicating and moving lines, rectangular
-    // selections, zoom, redo) would change the text in ways no menu offers.
+    // selections, zoom) would change the text in ways no menu offers.
     for (QsciCommand* command : m_editor->standardCommands()->commands()) {
         if (!isTextBoxKey(command->key())) {
             command->setKey(0);
