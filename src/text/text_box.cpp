@@ -167,8 +167,11 @@ void TextBox::checkInsertion(int modificationType, int length) {
                                 static_cast<unsigned long>(textAreaEditNotifications()));
         return;
     }
-    if (m_refusal == Refusal::OwnStep) {
-        m_refusal = Refusal::None;  // more changes joined that step: it is no longer empty
+    constexpr int kChange = QsciScintillaBase::SC_MOD_INSERTCHECK |
+                            QsciScintillaBase::SC_MOD_BEFOREINSERT |
+                            QsciScintillaBase::SC_MOD_BEFOREDELETE;
+    if (m_refusal == Refusal::OwnStep && (modificationType & kChange) != 0) {
+        m_refusal = Refusal::None;  // another change follows: the step may no longer be empty
     }
     // The commands check before they change anything and tell the user why; this catches what
     // reaches the text area on its own (typing, its own paste key, a drop, the middle button).
