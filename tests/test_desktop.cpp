@@ -88,6 +88,8 @@ private slots:
         addRow("keys a text box lacks", "a|bc\r\nd",
                "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Shift+Tab",
                "abc|\r\nd");
+        addRow("tab in the indentation", "|  x", "K:Tab", "\t|  x");
+        addRow("tab over lines", "a|b\r\ncd", "s:5 K:Tab", "a\t|d");
         addRow("a text box's keys", "a|bc d",
                "K:Shift+Right K:Shift+Del K:Ctrl+Right K:Shift+Ins K:Ctrl+Backspace K:End",
                "ac d|");

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QInputMethod>
 #include <QInputMethodEvent>
+#include <QKeyEvent>
 
 namespace ondrel {
 
@@ -77,6 +78,12 @@ bool TextAreaWatcher::eventFilter(QObject* watched, QEvent* event) {
     } else if (watched == m_editor->viewport() && event->type() == QEvent::MouseButtonPress &&
                !m_preedit.isEmpty()) {
         commitComposition();
+    } else if (watched == m_editor && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->keyCombination() == QKeyCombination(Qt::Key_Tab)) {
+        // A tab replaces the selection, as in a text box. The editor's own Tab would indent
+        // every selected line, or turn the spaces before the caret into a tab.
+        m_editor->SendScintilla(QsciScintillaBase::SCI_REPLACESEL, "\t");
+        return true;
     }
     return false;
 }

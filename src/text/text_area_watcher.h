@@ -15,7 +15,7 @@ long textAreaEditNotifications();
 // Follows, for the text area, the input method's composition (committed where it was typed
 // when a click moves the caret) and the screen reader's coming and going (the accessibility
 // interface and the edit notifications it needs). While no screen reader is active, the text
-// area named Text1 gets Qt's plain widget interface.
+// area named Text1 gets Qt's plain widget interface. Tab types a tab, as in a text box.
 class TextAreaWatcher : public QObject, public QAccessible::ActivationObserver {
 public:
     explicit TextAreaWatcher(QsciScintilla* editor);
