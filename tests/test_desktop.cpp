@@ -1,3 +1,5 @@
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 #include <QAccessible>
 #include <QClipboard>
@@ -6,16 +8,19 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
 
+#include "app/command_line.h"
 #include "app/standard_texts.h"
 #include "documents/document_file.h"
 #include "documents/file_commands.h"
 #include "fixture.h"
 #include "info/splash_window.h"
 #include "platform/qt_dialogs.h"
+#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -72,7 +77,8 @@ private slots:
                  after);
     }
 
-    // Steps: p:… preedit, c:… commit, k:… keys, click (end of line 1), s:N select to N, u Undo.
+    // Steps: p:… preedit, c:… commit, k:… text typed, K:… one key (Ctrl+L), click (end of line
+    // 1), s:N select to N, u Undo.
     void composition_data() {
         addColumns<std::tuple<QString, QString, QString>>();  // before, "|" the caret; steps; after
         addRow("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
@@ -81,6 +87,14 @@ private slots:
         addRow("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
         addRow("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
         addRow("typing", "a|b", "k:xy", "axy|b");
+        addRow("keys a text box lacks", "a|bc\r\nd",
+               "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Shift+Tab",
+               "abc|\r\nd");
+        addRow("tab in the indentation", "|  x", "K:Tab", "\t|  x");
+        addRow("tab over lines", "a|b\r\ncd", "s:5 K:Tab", "a\t|d");
+        addRow("a text box's keys", "a|bc d",
+               "K:Shift+Right K:Shift+Del K:Ctrl+Right K:Shift+Ins K:Ctrl+Backspace K:End",
+               "ac d|");
     }
     void composition() {
         auto [before, steps, after] = fetchRow<std::tuple<QString, QString, QString>>();
@@ -96,6 +110,9 @@ private slots:
                 QApplication::sendEvent(editor, &event);
             } else if (step.startsWith(u"k:")) {
                 QTest::keyClicks(editor, arg);
+            } else if (step.startsWith(u"K:")) {
+                const QKeyCombination key = QKeySequence(arg)[0];
+                QTest::keyClick(editor, key.key(), key.keyboardModifiers());
             } else if (step == u"click") {
                 QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
                                   {editor->viewport()->width() - 4, 4});
@@ -106,6 +123,23 @@ private slots:
             }
         }
         QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), after);
+    }
+
+    // The keys the text area binds itself: a text box's (the data file lists them); the menus'
+    // Ctrl keys are not among them.
+    void textAreaKeys() {
+        Fixture f;
+        QStringList bound;
+        for (QsciCommand* command : f.text().widget()->standardCommands()->commands()) {
+            bound << QKeySequence(command->key()).toString()
+                  << QKeySequence(command->alternateKey()).toString();
+        }
+        bound.removeAll(QString());
+        QStringList textBox = QString::fromUtf8(readBytes(QFINDTESTDATA("data/text_area_keys.txt")))
+                                  .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        bound.sort();
+        textBox.sort();
+        QCOMPARE(bound, textBox);
     }
 
     void screenReaderGetsTextInterface() {
@@ -124,7 +158,36 @@ private slots:
         }
     }
 
-    // Named on the command line, or dropped on a widget; the file's name; the document after.
+    // The arguments, one a word; how many of them Qt may read its options from; what they ask
+    // for: the files ("|" between them), "help", "version" or "unknown" and the option.
+    void commandLine_data() {
+        addColumns<std::tuple<QString, int, QString>>();
+        addRow("nothing", "", 0, "");
+        addRow("two files", "a.cgi 日本.pl", 2, "a.cgi|日本.pl");
+        addRow("-- ends the options", "a -- -reverse --help", 1, "a|-reverse|--help");
+        addRow("a second -- is a file", "-- -- b", 0, "--|b");
+        addRow("a lone dash is a file", "-", 1, "-");
+        addRow("--help", "a --help", 2, "help");
+        addRow("-h", "-h", 1, "help");
+        addRow("--version after an unknown option", "-x --version", 2, "version");
+        addRow("-v", "-v -- a", 1, "version");
+        addRow("unknown options", "a -x --y", 3, "unknown -x");
+    }
+    void commandLine() {
+        const auto [arguments, qtReads, asked] = fetchRow<std::tuple<QString, int, QString>>();
+        QByteArrayList given;
+        for (const QString& word : arguments.split(u' ', Qt::SkipEmptyParts)) {
+            given << word.toUtf8();
+        }
+        const CommandLine line = parseCommandLine(given);
+        const QString requests[] = {line.files.join(u'|'), "help", "version",
+                                    "unknown " + line.unknownOption};
+        QCOMPARE(requests[int(line.request)], asked);
+        QCOMPARE(line.optionsEnd, qtReads);
+    }
+
+    // Named on the command line, or dropped on a widget; the files' names (any further one
+    // opens in a window of its own); the document after.
     void opensFile_data() {
         addColumns<std::tuple<QString, QString, QString>>();
         for (const char* how : {"argument", "Text1", "Form1"}) {
@@ -133,10 +196,12 @@ private slots:
         }
         addRow("relative argument", "relative", "a.cgi", kOpened);
         addRow("text dropped on Text1", "Text1", "", "dropped " + kFresh);
+        addRow("two files dropped on Form1", "Form1", "a.cgi b.cgi", kOpened);
     }
     void opensFile() {
-        const auto [how, name, text] = fetchRow<std::tuple<QString, QString, QString>>();
+        const auto [how, names, text] = fetchRow<std::tuple<QString, QString, QString>>();
         QTemporaryDir dir;
+        const QString name = names.section(u' ', 0, 0);
         const QString path = dir.filePath(name);
         QVERIFY(writeWholeFile(dir.filePath("a.cgi"), "abc\x93\xfa\x96\x7b\r\n").ok());
         QuietOffscreen quiet;
@@ -152,8 +217,12 @@ private slots:
         } else {
             window = &program.showForm1();
             QMimeData data;
-            if (!name.isEmpty()) {
-                data.setUrls({QUrl::fromLocalFile(path)});
+            QList<QUrl> urls;
+            for (const QString& each : names.split(u' ', Qt::SkipEmptyParts)) {
+                urls << QUrl::fromLocalFile(dir.filePath(each));
+            }
+            if (!urls.isEmpty()) {
+                data.setUrls(urls);
             }
             data.setText(QStringLiteral("dropped "));  // file managers offer the path as text too
             QWidget* target = how == u"Form1" ? window : window->textBox().widget()->viewport();
@@ -171,9 +240,25 @@ private slots:
         const QString fresh = name.isEmpty() ? "Ondrel [project]*" : "Ondrel [project]";
         QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + path + "]" : fresh);
         QCOMPARE(window->files().fileName(), opens ? path : QString());
-        QCOMPARE(dialogs.calls().size(), name == u"no.pl" ? 1 : 0);  // Open's own message
-        QVERIFY(name != u"no.pl" ||
+        QCOMPARE(dialogs.calls().size(), names == u"a.cgi" || name.isEmpty() ? 0 : 1);
+        QVERIFY(name != u"no.pl" ||  // Open's own message
                 dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
+        QVERIFY(!names.contains(u' ') || (dialogs.calls()[0].kind == "editor" &&
+                                          dialogs.calls()[0].text == dir.filePath("b.cgi")));
+    }
+
+    // With no printer installed, Print says so and shows the way to print to a PDF file.
+    void printWithoutPrinter() {
+        if (!QPrinterInfo::availablePrinters().isEmpty()) {
+            QSKIP("a printer is installed here");
+        }
+        Fixture f;
+        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
+        f.choose("mnuPrint");
+        QCOMPARE(f.dialogs.calls().size(), 2);
+        QCOMPARE(f.dialogs.calls()[1].text,
+                 "印刷できませんでした。\r\nプリンタがインストールされていません。\r\n"
+                 "「プリンタの設定」で PDF ファイルへの印刷を選べます。");
     }
 
     void exitQuestionInJapanese() {

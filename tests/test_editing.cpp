@@ -1,12 +1,16 @@
 #include <Qsci/qsciscintilla.h>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QTimer>
 
 #include "editing/edit_commands.h"
 #include "editing/replace_all.h"
 #include "fixture.h"
+#include "platform/qt_dialogs.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -18,6 +22,8 @@ using Replaced = std::tuple<QString, QString, QString, QString>;
 // The item chosen; the selection; the clipboard before; the document, the clipboard and the
 // caret after.
 using Clipboard = std::tuple<QString, int, int, QString, QString, QString, int>;
+
+const QString kBanana = QStringLiteral("banana $x\r\nperl $x;");
 
 }  // namespace
 
@@ -55,47 +61,60 @@ private slots:
         QCOMPARE(f.text().text(), expected);
     }
 
-    void replaceThroughMenu() {
-        Fixture f;
-        const QString before = QStringLiteral("$x = 1;\r\nprint $x;\r\n");
-        f.setDocument(before, 10, 12);
-        f.dialogs.pushText(QStringLiteral("$x"));
-        f.dialogs.pushText(QStringLiteral("$count"));
-        f.choose("mnuokikae");
-        QCOMPARE(f.text().text(), QStringLiteral("$count = 1;\r\nprint $count;\r\n"));
-        QCOMPARE(f.text().selectionEnd(), 0);
-        const auto& calls = f.dialogs.calls();
-        QCOMPARE(calls.size(), 2);
-        QCOMPARE(calls[0].text, QStringLiteral("検索する文字列"));
-        QCOMPARE(calls[1].text, QStringLiteral("置換後の文字列"));
-        for (const auto& call : calls) {
-            QCOMPARE(call.title, QStringLiteral("検索置換"));
-            QCOMPARE(call.defaultText, QString());
-        }
-        f.choose("mnuUndo");
-        QCOMPARE(f.text().text(), before);
+    // The answers to the two prompts; the text and the selection after ("an" was selected).
+    void replacePrompts_data() {
+        addColumns<std::tuple<QStringList, QString, int, int>>();
+        addRow("cancel at search", QStringList{""}, kBanana, 2, 4);
+        addRow("cancel at replacement", QStringList{"a", ""}, kBanana, 2, 4);
+        addRow("no match moves the caret home", QStringList{"Perl", "Ruby"}, kBanana, 0, 0);
+        addRow("replaced, caret home", QStringList{"$x", "$count"}, "banana $count\r\nperl $count;",
+               0, 0);
     }
 
-    void replaceLeavesDocument_data() {
-        // The answers; where the selection ends up.
-        addColumns<std::tuple<QStringList, int, int>>();
-        addRow("cancel at search", QStringList{""}, 2, 4);
-        addRow("cancel at replacement", QStringList{"a", ""}, 2, 4);
-        addRow("no match moves the caret home", QStringList{"Perl", "Ruby"}, 0, 0);
-    }
-
-    void replaceLeavesDocument() {
-        const auto [answers, selStart, selEnd] = fetchRow<std::tuple<QStringList, int, int>>();
+    // The prompts in order, each with its own text and no default; one Undo takes all back.
+    void replacePrompts() {
+        const auto [answers, after, selStart, selEnd] =
+            fetchRow<std::tuple<QStringList, QString, int, int>>();
         Fixture f;
-        f.setDocument(QStringLiteral("banana perl"), 2, 4);
+        f.setDocument(kBanana, 2, 4);
         for (const QString& answer : answers) {
             f.dialogs.pushText(answer);
         }
         f.choose("mnuokikae");
-        QCOMPARE(f.text().text(), QStringLiteral("banana perl"));
+        QCOMPARE(f.text().text(), after);
         QCOMPARE(f.text().selectionStart(), selStart);
         QCOMPARE(f.text().selectionEnd(), selEnd);
-        QCOMPARE(f.dialogs.calls().size(), answers.size());
+        const auto& calls = f.dialogs.calls();
+        QCOMPARE(calls.size(), answers.size());
+        for (qsizetype i = 0; i < calls.size(); ++i) {
+            QCOMPARE(calls[i].text, i == 0 ? "検索する文字列" : "置換後の文字列");
+            QCOMPARE(calls[i].title, QStringLiteral("検索置換"));
+            QCOMPARE(calls[i].defaultText, QString());
+        }
+        f.choose("mnuUndo");
+        QCOMPARE(f.text().text(), kBanana);
+    }
+
+    // Through the program's own prompts: a pasted search string longer than a line edit takes
+    // by default is searched whole, not cut to a shorter one that also matches.
+    void replaceTakesLongPastedSearch() {
+        Fixture f;
+        const QString search(40001, u'a');
+        f.setDocument(search + u'b', 0, 0);
+        QStringList answers = {search, QStringLiteral("X")};
+        QTimer paster;
+        connect(&paster, &QTimer::timeout, [&answers] {
+            auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (prompt != nullptr && !answers.isEmpty()) {
+                QGuiApplication::clipboard()->setText(answers.takeFirst());
+                prompt->findChild<QLineEdit*>()->paste();
+                prompt->accept();
+            }
+        });
+        paster.start(10);
+        QtDialogs dialogs;
+        ReplaceCommand(f.text(), dialogs).run();
+        QCOMPARE(f.text().text(), QStringLiteral("Xb"));
     }
 
     void clipboard_data() {

@@ -13,6 +13,8 @@
 #include <QSessionManager>
 #include <QTimer>
 
+#include "app/command_line.h"
+#include "app/menu_table.h"
 #include "app/program.h"
 #include "app/status_bar.h"
 #include "app/text_context_menu.h"
@@ -39,17 +41,15 @@ namespace {
 constexpr int kClientWidth = 489;   // 7335 twips
 constexpr int kClientHeight = 413;  // 6195 twips
 
-// The first local file among the dropped URLs; empty when there is none (text, a web link).
-QString droppedFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) {
-        return QString();
-    }
-    for (const QUrl& url : data->urls()) {
+// The local files among the dropped URLs; none for text or a web link.
+QStringList droppedFiles(const QMimeData* data) {
+    QStringList files;
+    for (const QUrl& url : data != nullptr ? data->urls() : QList<QUrl>()) {
         if (url.isLocalFile()) {
-            return url.toLocalFile();
+            files << url.toLocalFile();
         }
     }
-    return QString();
+    return files;
 }
 
 }  // namespace
@@ -321,15 +321,21 @@ bool MainWindow::takeFileDrop(QEvent* event) {
         return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    const QString path = droppedFile(drop->mimeData());
-    if (path.isEmpty()) {
+    const QStringList paths = droppedFiles(drop->mimeData());
+    if (paths.isEmpty()) {
         return false;
     }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
-        // Opened once the drop is over, so the file manager is not kept waiting by a message.
+        // Opened once the drop is over, so the file manager is not kept waiting by a message;
+        // each further file in a window of its own.
         QMetaObject::invokeMethod(
-            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+            this,
+            [this, paths] {
+                openFile(paths.first());
+                openInWindowsOfTheirOwn(m_dialogs, paths.mid(1));
+            },
+            Qt::QueuedConnection);
     }
     return true;
 }

@@ -173,7 +173,12 @@ void Printing::print() {
         return;
     }
     QString reason;
-    if (!printer().isValid()) {
+    if (printer().printerName().isEmpty() && printer().outputFileName().isEmpty()) {
+        // No printer is installed (Qt then falls back to a PDF file without a name).
+        reason = QStringLiteral(
+            "プリンタがインストールされていません。\r\n"
+            "「プリンタの設定」で PDF ファイルへの印刷を選べます。");
+    } else if (!printer().isValid()) {
         reason = QStringLiteral("使用できるプリンタがありません。");
     } else {
         if (printPages(m_textBox, printer(), m_dialogs) == Printed::Failed) {

@@ -57,6 +57,10 @@ public:
     // Starts the program at path without waiting for it; false when it could not be started.
     virtual bool startProgram(const QString& path) = 0;
 
+    // Starts another Ondrel, which opens fileName in a window of its own; false when it could
+    // not be started.
+    virtual bool startEditor(const QString& fileName) = 0;
+
     // Shows that work described by label is under way, until the returned object is gone.
     virtual std::unique_ptr<Progress> startProgress(const QString& label) = 0;
     // The same, with a Cancel button, for work that can stop part way and leave nothing

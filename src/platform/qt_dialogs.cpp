@@ -7,11 +7,14 @@
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QProgressDialog>
+
+#include <limits>
 
 #include "platform/help_viewer.h"
 
@@ -211,6 +214,11 @@ QString QtDialogs::prompt(const QString& message, const QString& title,
     dialog.setInputMode(QInputDialog::TextInput);
     dialog.setWindowTitle(title);
     dialog.setLabelText(message);
+    // A line edit cuts what is typed or pasted at 32,767 characters by default, without a
+    // word; the prompt takes any text a document can hold, and the command judges its size.
+    if (auto* field = dialog.findChild<QLineEdit*>()) {
+        field->setMaxLength(std::numeric_limits<int>::max());
+    }
     dialog.setTextValue(defaultText);
     if (dialog.exec() != QDialog::Accepted) {
         return QString();
@@ -252,6 +260,12 @@ std::unique_ptr<Progress> QtDialogs::startCancellableProgress(const QString& lab
 
 bool QtDialogs::startProgram(const QString& path) {
     return !path.isEmpty() && QProcess::startDetached(path, QStringList());
+}
+
+bool QtDialogs::startEditor(const QString& fileName) {
+    // "--" keeps a name that starts with "-" from being read as an option.
+    return QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                   {QStringLiteral("--"), fileName});
 }
 
 }  // namespace ondrel

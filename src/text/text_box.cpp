@@ -4,8 +4,6 @@
 #include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFont>
 #include <QInputMethod>
@@ -13,9 +11,45 @@
 #include <QKeySequence>
 #include <QTimer>
 
+#include <algorithm>
+#include <iterator>
+#include <utility>
+
+#include "text/text_area_watcher.h"
+
 namespace ondrel {
 
 namespace {
+
+// The moves of a text box, alone or with Shift to extend the selection; those by words and to
+// the ends of the text also with Ctrl.
+constexpr Qt::Key kMoves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown};
+constexpr Qt::Key kCtrlMoves[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Home, Qt::Key_End};
+
+// The other keys of a text box: deleting, the clipboard's Shift and Ctrl forms, select all,
+// undo and redo, line breaks, tab, overtype and Escape.
+// clang-format off
+constexpr QKeyCombination kEditingKeys[] = {
+    Qt::Key_Backspace, Qt::SHIFT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Backspace,
+    Qt::Key_Delete, Qt::CTRL | Qt::Key_Delete, Qt::SHIFT | Qt::Key_Delete,
+    Qt::SHIFT | Qt::Key_Insert, Qt::CTRL | Qt::Key_Insert, Qt::CTRL | Qt::Key_A,
+    Qt::CTRL | Qt::Key_Z, Qt::ALT | Qt::Key_Backspace, Qt::CTRL | Qt::Key_Y, Qt::Key_Return,
+    Qt::SHIFT | Qt::Key_Return, Qt::Key_Tab, Qt::Key_Insert, Qt::Key_Escape};
+// clang-format on
+
+template <typename Keys, typename Key>
+bool contains(const Keys& keys, Key key) {
+    return std::find(std::begin(keys), std::end(keys), key) != std::end(keys);
+}
+
+bool isTextBoxKey(int combined) {
+    const QKeyCombination key = QKeyCombination::fromCombined(combined);
+    const Qt::KeyboardModifiers withoutShift = key.keyboardModifiers() & ~Qt::ShiftModifier;
+    return (withoutShift == Qt::NoModifier &&
+            (contains(kMoves, key.key()) || contains(kCtrlMoves, key.key()))) ||
+           (withoutShift == Qt::ControlModifier && contains(kCtrlMoves, key.key())) ||
+           contains(kEditingKeys, key);
+}
 
 // Appending in chunks keeps each Scintilla call small and never holds a UTF-8 copy of the
 // whole text. A chunk never ends inside a surrogate pair or between the CR and LF of one line
@@ -37,97 +71,7 @@ qsizetype chunkEnd(QStringView text, qsizetype from) {
     return end;
 }
 
-// Whether a screen reader listens: as Qt says at start, then as its activation news says.
-bool& screenReaderActive() {
-    static bool active = QAccessible::isActive();
-    return active;
-}
-
-// QScintilla's own accessibility object turns every caret move and every edit into a count
-// of characters from the start of the document, so typing at the end of a large document
-// slows down with its size even when no screen reader listens. While none is active, the
-// text area gets Qt's plain widget interface instead, and of the edit notifications only those
-// sent before text is inserted or deleted stay on: QScintilla counts characters only for the
-// ones sent after, and the Perl backslash marks need no more than these.
-QAccessibleInterface* plainWhileNoScreenReader(const QString&, QObject* object) {
-    if (!screenReaderActive() && object != nullptr &&
-        object->objectName() == QLatin1String("Text1") && object->inherits("QsciScintillaBase")) {
-        return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::EditableText);
-    }
-    return nullptr;
-}
-
-// The insert check is always on: it costs one call per insertion and guards the limit.
-long editNotifications() {
-    return QsciScintillaBase::SC_MOD_INSERTCHECK |
-           (screenReaderActive()
-                ? QsciScintillaBase::SC_MODEVENTMASKALL
-                : QsciScintillaBase::SC_MOD_BEFOREINSERT | QsciScintillaBase::SC_MOD_BEFOREDELETE);
-}
-
 }  // namespace
-
-class TextBox::Watcher : public QObject, public QAccessible::ActivationObserver {
-public:
-    explicit Watcher(QsciScintilla* editor) : m_editor(editor) {
-        m_editor->installEventFilter(this);
-        m_editor->viewport()->installEventFilter(this);
-        QAccessible::installActivationObserver(this);
-    }
-    ~Watcher() override { QAccessible::removeActivationObserver(this); }
-    Watcher(const Watcher&) = delete;
-    Watcher& operator=(const Watcher&) = delete;
-
-    // A screen reader started (or stopped) after the text area was made: the interface Qt
-    // keeps for it was chosen for the other state, so it is dropped and the factories are
-    // asked again on the next query.
-    void accessibilityActiveChanged(bool active) override {
-        screenReaderActive() = active;
-        m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                                static_cast<unsigned long>(editNotifications()));
-        QAccessibleInterface* cached = QAccessible::queryAccessibleInterface(m_editor);
-        if (cached != nullptr && (cached->textInterface() != nullptr) != active) {
-            QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(cached));
-        }
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == m_editor && event->type() == QEvent::InputMethod) {
-            // The editor shows a preedit only when the event commits nothing.
-            const auto* input = static_cast<QInputMethodEvent*>(event);
-            m_preedit = input->commitString().isEmpty() ? input->preeditString() : QString();
-        } else if (watched == m_editor->viewport() && event->type() == QEvent::MouseButtonPress &&
-                   !m_preedit.isEmpty()) {
-            commitComposition();
-        }
-        return false;
-    }
-
-private:
-    // The composition is committed where it was typed before a click moves the caret, as
-    // Qt's own text widgets do; left pending, the editor would keep drawing it there and
-    // carry it to the new caret with the next key.
-    void commitComposition() {
-        // Input methods differ: IBus commits on commit(); fcitx5 ignores that and commits
-        // its shown text on reset(), which also ends the composition on its side. Either
-        // answers at once with a commit event, which empties m_preedit.
-        QGuiApplication::inputMethod()->commit();
-        if (!m_preedit.isEmpty()) {
-            QGuiApplication::inputMethod()->reset();
-        }
-        if (!m_preedit.isEmpty()) {
-            // No input method took the request (none runs, or it dropped the text without
-            // a word): the text it showed is committed as shown.
-            QInputMethodEvent commit;
-            commit.setCommitString(m_preedit);
-            QCoreApplication::sendEvent(m_editor, &commit);
-        }
-    }
-
-    QsciScintilla* m_editor;
-    QString m_preedit;
-};
 
 void useDocumentWithoutStyles(QsciScintillaBase& editor) {
     // There is no lexer, and style bytes would cost a byte per byte of text. QScintilla returns
@@ -143,15 +87,11 @@ void useDocumentWithoutStyles(QsciScintillaBase& editor) {
 }
 
 TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(plainWhileNoScreenReader);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    m_watcher = std::make_unique<TextAreaWatcher>(m_editor);
     m_editor->setObjectName(QStringLiteral("Text1"));
     useDocumentWithoutStyles(*m_editor);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     QObject::connect(m_editor, &QsciScintillaBase::SCN_SAVEPOINTLEFT, m_editor, [this] {
         if (m_modifiedChanged) {
             m_modifiedChanged(true);
@@ -176,11 +116,22 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
     m_editor->setFocusPolicy(Qt::StrongFocus);
-    m_watcher = std::make_unique<Watcher>(m_editor);
 
     QFont font = QApplication::font();
     font.setPointSize(9);
     m_editor->setFont(font);
+
+    // The text area's own keys are those of a text box; the editor component's others (case
+    // changes, cutting, copying, deleting, duplicating and moving lines, rectangular
+    // selections, zoom) would change the text in ways no menu offers.
+    for (QsciCommand* command : m_editor->standardCommands()->commands()) {
+        if (!isTextBoxKey(command->key())) {
+            command->setKey(0);
+        }
+        if (!isTextBoxKey(command->alternateKey())) {
+            command->setAlternateKey(0);
+        }
+    }
 }
 
 TextBox::~TextBox() = default;
@@ -216,6 +167,22 @@ qsizetype TextBox::selectionUtf8Length() const {
 }
 
 void TextBox::checkInsertion(int modificationType, int length) {
+    if (m_refusal == Refusal::Checked &&
+        (modificationType & QsciScintillaBase::SC_MOD_INSERTTEXT) != 0) {
+        // The emptied insertion has been recorded: as an undo step of its own, or joined to
+        // the change it belongs to.
+        const bool ownStep = (modificationType & QsciScintillaBase::SC_STARTACTION) != 0;
+        m_refusal = ownStep ? Refusal::OwnStep : Refusal::None;
+        m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                                static_cast<unsigned long>(textAreaEditNotifications()));
+        return;
+    }
+    constexpr int kChange = QsciScintillaBase::SC_MOD_INSERTCHECK |
+                            QsciScintillaBase::SC_MOD_BEFOREINSERT |
+                            QsciScintillaBase::SC_MOD_BEFOREDELETE;
+    if (m_refusal == Refusal::OwnStep && (modificationType & kChange) != 0) {
+        m_refusal = Refusal::None;  // another change follows: the step may no longer be empty
+    }
     // The commands check before they change anything and tell the user why; this catches what
     // reaches the text area on its own (typing, its own paste key, a drop, the middle button).
     if ((modificationType & QsciScintillaBase::SC_MOD_INSERTCHECK) == 0 ||
@@ -224,9 +191,31 @@ void TextBox::checkInsertion(int modificationType, int length) {
     }
     // Nothing goes in; no other change is allowed while Scintilla asks.
     m_editor->SendScintilla(QsciScintillaBase::SCI_CHANGEINSERTION, 0UL, "");
-    if (m_onRefused) {
-        QTimer::singleShot(0, m_editor, m_onRefused);
+    // Scintilla still records the emptied insertion; as a step of its own, Undo would take
+    // back nothing instead of the user's last change. Its notification says which it is.
+    m_refusal = Refusal::Checked;
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
+                            static_cast<unsigned long>(textAreaEditNotifications() |
+                                                       QsciScintillaBase::SC_MOD_INSERTTEXT));
+    QTimer::singleShot(0, m_editor, [this] {
+        dropEmptyUndoStep();
+        if (m_onRefused) {
+            m_onRefused();
+        }
+    });
+}
+
+void TextBox::dropEmptyUndoStep() {
+    if (std::exchange(m_refusal, Refusal::None) != Refusal::OwnStep) {
+        return;
     }
+    // Undoing the empty step changes no text, but would move the caret to where the text
+    // was turned away (a drop's point).
+    const long anchor = m_editor->SendScintilla(QsciScintillaBase::SCI_GETANCHOR);
+    const long caret = m_editor->SendScintilla(QsciScintillaBase::SCI_GETCURRENTPOS);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_UNDO);
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETSEL, static_cast<unsigned long>(anchor),
+                            caret);
 }
 
 QString TextBox::text() const {
@@ -252,7 +241,7 @@ void TextBox::setText(const QString& text) {
         from = end;
     }
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_EMPTYUNDOBUFFER);
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
@@ -266,7 +255,7 @@ void TextBox::adoptDocument(void* document) {
     // The text box takes a hold of its own and lets go of the old document.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
-                            static_cast<unsigned long>(editNotifications()));
+                            static_cast<unsigned long>(textAreaEditNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
     setUnmodified();
     if (m_textLoaded) {

@@ -15,6 +15,8 @@ class QWidget;
 
 namespace ondrel {
 
+class TextAreaWatcher;
+
 // Gives editor a new, empty document without style bytes (the text area has no lexer).
 void useDocumentWithoutStyles(QsciScintillaBase& editor);
 
@@ -117,12 +119,14 @@ private:
 
     // Lets nothing past the limit into the document, whichever way it comes.
     void checkInsertion(int modificationType, int length);
-
-    // Follows the input method's composition and the screen reader's coming and going.
-    class Watcher;
+    // Takes back the undo step Scintilla recorded for a turned-away insertion, if it is empty.
+    void dropEmptyUndoStep();
 
     QsciScintilla* m_editor;
-    std::unique_ptr<Watcher> m_watcher;
+    std::unique_ptr<TextAreaWatcher> m_watcher;
+    // A turned-away insertion: its check answered, then recorded as an empty step of its own.
+    enum class Refusal { None, Checked, OwnStep };
+    Refusal m_refusal = Refusal::None;
     std::function<void()> m_onRefused;
     std::function<void()> m_textLoaded;
     std::function<void(bool)> m_modifiedChanged;

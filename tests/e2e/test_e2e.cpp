@@ -11,6 +11,8 @@
 #include <QTest>
 #include <QThread>
 
+#include <signal.h>
+
 #include "test_files.h"
 #include "test_main.h"
 
@@ -230,6 +232,52 @@ private slots:
         QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
         QCOMPARE(m_app.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_app.exitCode(), 0);
+    }
+
+    // What the program prints without a display, and that it needs none for it.
+    void answersWithoutDisplay_data() {
+        addColumns<std::tuple<QString, QString>>();
+        addRow("version", "--version", "Ondrel 1.");
+        addRow("help", "--help", "使い方: ondrel [オプション] [--] [ファイル…]\n");
+    }
+    void answersWithoutDisplay() {
+        const auto [option, start] = fetchRow<std::tuple<QString, QString>>();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ONDREL_BINARY), {option});
+        QVERIFY(process.waitForFinished(kTimeoutMs));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(QString::fromUtf8(process.readAllStandardOutput()).startsWith(start));
+    }
+
+    // "ondrel -- -reverse b.cgi": a file named like a Qt option, and one more in a window of
+    // its own, from a second process.
+    void filesInWindowsOfTheirOwn() {
+        for (const char* name : {"-reverse", "b.cgi"}) {
+            writeBytes(m_dir.filePath(QString::fromLatin1(name)), "print 1;\r\n");
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        QProcess first;
+        first.setProcessEnvironment(environment);
+        first.setWorkingDirectory(m_dir.path());
+        first.start(QStringLiteral(ONDREL_BINARY), {"--", "-reverse", "b.cgi"});
+        QString windows[2];
+        QVERIFY2(waitFor([&] {
+                     windows[0] = windowNamed(QStringLiteral("^Ondrel \\[.*/-reverse\\]$"));
+                     windows[1] = windowNamed(QStringLiteral("^Ondrel \\[.*/b\\.cgi\\]$"));
+                     return !windows[0].isEmpty() && !windows[1].isEmpty();
+                 }),
+                 "no window for each file");
+        const qint64 second = xdotool({"getwindowpid", windows[1]}).output.toLongLong();
+        QVERIFY(second > 0 && second != first.processId());
+        ::kill(static_cast<pid_t>(second), SIGTERM);
+        first.kill();
+        first.waitForFinished();
     }
 
     void cleanupTestCase() {

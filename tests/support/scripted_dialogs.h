@@ -17,9 +17,9 @@ namespace ondrel {
 class ScriptedDialogs : public Dialogs {
 public:
     struct Call {
-        // "message", "prompt", "open", "save", "color", "printer", "help", "start"
+        // "message", "prompt", "open", "save", "color", "printer", "help", "start", "editor"
         QString kind;
-        QString text;  // message text, prompt message, name box text, help path or program path
+        QString text;  // message text, prompt message, name box text, help, program or file path
         QString title;
         MessageButtons buttons = MessageButtons::Ok;
         MessageIcon icon = MessageIcon::None;
@@ -93,6 +93,10 @@ public:
         m_calls.append({"start", path, {}, {}, {}, {}, {}, {}});
         return startablePrograms.contains(path);
     }
+    bool startEditor(const QString& fileName) override {
+        m_calls.append({"editor", fileName, {}, {}, {}, {}, {}, {}});
+        return editorsStart;
+    }
     std::unique_ptr<Progress> startProgress(const QString& label) override {
         progressLabels.append(label);
         progressReported.clear();
@@ -113,6 +117,8 @@ public:
 
     // Program starts that succeed; any other path fails to start.
     QStringList startablePrograms;
+    // Whether other Ondrels start.
+    bool editorsStart = true;
 
 private:
     struct Recorded : Progress {
