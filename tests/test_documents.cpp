@@ -229,6 +229,78 @@ private slots:
         QCOMPARE(QFileInfo::exists(saved), answer == "yes");
     }
 
+    // Bytes another program wrote are not lost without a word, and bytes that may be UTF-8
+    // open as Shift_JIS only when the user says so.
+    void asksWhereBytesMayBeLost_data() {
+        // What happens; the file's bytes; the answer, or "" where nothing is to be asked.
+        addColumns<std::tuple<QString, QByteArray, QString>>();
+        addRow("saved after another program appended, kept", "append", QByteArray("old\r\n"), "no");
+        addRow("saved after another program appended, overwritten", "append", QByteArray("old\r\n"),
+               "yes");
+        addRow("saved, nothing changed on disk", "save", QByteArray("old\r\n"), "");
+        addRow("changed while it was read", "append while reading", QByteArray("old\r\n"), "");
+        addRow("two-byte UTF-8, opened as Shift_JIS", "open",
+               QByteArray("Copyright \xC2\xA9 caf\xC3\xA9\n"), "yes");
+        addRow("two-byte UTF-8, not opened", "open", QByteArray("Copyright \xC2\xA9 caf\xC3\xA9\n"),
+               "no");
+        addRow("half-width katakana, opened", "open", QByteArray("\xCA\xB2\r\n"), "yes");
+        addRow("plain ASCII", "open", QByteArray("print 1;\r\n"), "");
+    }
+
+    void asksWhereBytesMayBeLost() {
+        const auto [what, bytes, answer] = fetchRow<std::tuple<QString, QByteArray, QString>>();
+        Fixture f;
+        const QString file = path("bbs.dat");
+        const QByteArray appended = bytes + "a post\r\n";
+        writeBytes(file, bytes);
+        const auto pushAnswer = [&, answer = answer] {
+            if (!answer.isEmpty()) {
+                f.dialogs.push(ScriptedDialogs::button(answer == "yes" ? MessageAnswer::Yes
+                                                                       : MessageAnswer::No));
+            }
+        };
+        f.dialogs.pushText(file);
+        if (what == "open") {
+            pushAnswer();
+        } else if (what == "append while reading") {
+            f.dialogs.duringProgress = [&](int) { writeBytes(file, appended); };
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
+            f.dialogs.push(ScriptedDialogs::cancel());
+        }
+        f.choose("mnuOpen");
+        f.dialogs.duringProgress = nullptr;
+        const auto& calls = f.dialogs.calls();
+        QCOMPARE(f.dialogs.unexpectedCalls(), 0);
+        if (what == "append while reading") {
+            QCOMPARE(f.window.files().fileName(), QString());
+            QVERIFY(calls[1].text.contains(QStringLiteral("読み込んでいる間に")));
+            return;
+        }
+        if (what == "open") {
+            QCOMPARE(f.window.files().fileName(), answer == "no" ? QString() : file);
+            QCOMPARE(calls.size(), answer.isEmpty() ? 1 : 2);
+            if (!answer.isEmpty()) {
+                QCOMPARE(calls[1].title, QStringLiteral("開く"));
+                QCOMPARE(calls[1].defaultButton, MessageAnswer::Yes);
+            }
+            return;
+        }
+        if (what == "append") {
+            writeBytes(file, appended);
+        }
+        f.choose("mnulocal");
+        f.dialogs.clear();
+        pushAnswer();
+        f.choose("mnuupsave");
+        QCOMPARE(f.dialogs.calls().size(), answer.isEmpty() ? 0 : 1);
+        if (!answer.isEmpty()) {
+            QCOMPARE(f.dialogs.calls()[0].title, QStringLiteral("上書き保存"));
+            QCOMPARE(f.dialogs.calls()[0].defaultButton, MessageAnswer::No);
+        }
+        QCOMPARE(readBytes(file), answer == "no" ? appended : "#!/usr/local/bin/perlold\r\n");
+        QCOMPARE(f.text().isModified(), answer == "no");
+    }
+
     void openFailureKeepsDocument_data() {
         addColumns<OpenFailure>();
         addRow("missing file", "none.cgi", QByteArray("<missing>"), "ファイルが見つかりません。");

@@ -145,7 +145,8 @@ void FileCommands::open() {
         if (path.isEmpty() || path == kProject) {
             return;
         }
-        if (openFile(path)) {
+        // A file the user chose not to open as Shift_JIS ends the command as it is.
+        if (openFile(path) || m_openDeclined) {
             return;
         }
     }
@@ -232,9 +233,9 @@ QString FileCommands::documentName() const {
 }
 
 bool FileCommands::load(const QString& path) {
-    bool declined = false;
-    const FileOutcome outcome = readIntoDocument(path, declined);
-    if (declined) {
+    m_openDeclined = false;
+    const FileOutcome outcome = readIntoDocument(path, m_openDeclined);
+    if (m_openDeclined) {
         return false;
     }
     if (!outcome.ok()) {

@@ -65,8 +65,8 @@ private:
     // Reads and decodes path; on success the document becomes its text. Shows the failure
     // and returns false otherwise, touching nothing.
     bool load(const QString& path);
-    // The work of load, with a busy cursor and progress. Sets asked when the user answered a
-    // question on the way, so that a refusal needs no message.
+    // The work of load, with a busy cursor and progress. Sets declined when the user chose not
+    // to open the file, which needs no message.
     FileOutcome readIntoDocument(const QString& path, bool& declined);
     // Encodes the document and writes it to path. Shows the failure and returns false
     // otherwise, touching nothing.
@@ -83,6 +83,8 @@ private:
     std::function<void()> m_onDiscarded;
     std::function<void(const QString&)> m_onSaved;
     QString m_fileName;
+    // The user declined to open the last file read as Shift_JIS.
+    bool m_openDeclined = false;
     // The identity of m_fileName when it was last read or written.
     std::optional<FileIdentity> m_identity;
     // The line break the file ended with, kept out of the text and written back after it.
