@@ -5,8 +5,8 @@
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"
-#include "text/perl_backslash.h"
-#include "text/perl_line_states.h"
+#include "perl/perl_backslash.h"
+#include "perl/perl_line_states.h"
 
 using namespace ondrel;
 

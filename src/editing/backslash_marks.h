@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/perl_line_states.h"
+#include "perl/perl_line_states.h"
 
 class QsciScintilla;
 

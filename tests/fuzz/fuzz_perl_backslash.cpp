@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "documents/cp932.h"
-#include "text/perl_backslash.h"
-#include "text/perl_line_states.h"
+#include "perl/perl_backslash.h"
+#include "perl/perl_line_states.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "text/perl_backslash.h"
+#include "perl/perl_backslash.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/perl_backslash.h"
+#include "perl/perl_backslash.h"
 
 namespace ondrel {
 

@@ -1,4 +1,4 @@
-#include "text/perl_line_states.h"
+#include "perl/perl_line_states.h"
 
 #include <algorithm>
 
