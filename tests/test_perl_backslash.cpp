@@ -3,10 +3,10 @@
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 #include "perl/perl_backslash.h"
 #include "perl/perl_line_states.h"
+#include "test_files.h"
+#include "test_main.h"
 
 using namespace ondrel;
 
@@ -26,59 +26,44 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
 }
 
+// One case of data/perl_marks.txt: a block of "name: " and "text: " fields, the text running
+// over the lines up to the next name.
+struct MarksCase {
+    QString name;
+    QString text;
+};
+
+QList<MarksCase> readMarksCases(const QString& path) {
+    QList<MarksCase> cases;
+    const QString all = QString::fromUtf8(readBytes(path));
+    for (const QString& line : all.split(u'\n')) {
+        if (line.startsWith(QLatin1String("name: "))) {
+            cases.append({line.mid(6), {}});
+        } else if (cases.isEmpty()) {
+            continue;  // the description
+        } else if (line.startsWith(QLatin1String("text: "))) {
+            cases.back().text = line.mid(6);
+        } else {
+            cases.back().text += u'\n' + line;
+        }
+    }
+    for (MarksCase& c : cases) {
+        c.text.chop(c.text.endsWith(u'\n') ? 1 : 0);
+    }
+    return cases;
+}
+
 }  // namespace
 
 class PerlBackslashTest : public QObject {
     Q_OBJECT
 private slots:
-    // In each fragment the characters between « and » must be marked, and no other.
+    // The cases of data/perl_marks.txt, then every text the menus insert.
     void marks_data() {
-        addColumns<std::tuple<QString>>();
-        const auto row = [](const char* name, const char* fragment) { addRow(name, fragment); };
-        row("double quotes", "print \"«表»示\";");
-        row("double quotes, compensated", "print \"表\\示 ソ\\フト\";");
-        row("every character the issue names",
-            "$a = \"«ソ»«表»«能»«予»«十»«申»«構»«貼»«暴»«―»«Ⅸ»«噂»«欺»«圭»«蚕»«曾»«箪»«禄»«兔»\";");
-        row("ordinary Japanese", "print \"アイウ漢字ー\";");
-        row("escaped quote before it", "print \"a\\\"«表»示\";");
-        row("backslash before it", "print \"\\«表»示\";");
-        row("escapes its closing quote", "print \"«表»\"; print '«表»示';");
-        row("string across lines", "print \"a\n«表»示\nb\";\n'表示';");
-        row("backticks", "$x = `echo «表»示`;");
-        row("qq nests braces", "qq{a{b}«能»力}");
-        row("q nests braces", "q{a{b}«表»}");
-        row("qx", "qx(ls «表»示)");
-        row("m with any delimiter", "$x =~ m!«表»示!;");
-        row("qr", "qr/«申»請/i");
-        row("s, both parts", "s/«表»示/«能»力/g;");
-        row("s with braces over two lines", "s{«表»x} # why\n{«能»y}g; '表示'");
-        row("tr and y", "tr/«ソ»a/«十»b/; y/«予»c/d/;");
-        row("s modifiers are not an operator", "$x =~ m/a/s; '表示';");
-        row("single quotes inside", "print '表示ソフト';");
-        row("single quote before its close", "$a = '«ソ»';");
-        row("single quote, compensated", "$a = 'ソ\\'; $b = q(表\\);");
-        row("q before its close", "$a = q(«表»);");
-        row("qw", "@a = qw(ソ\\ 表示 «能»);");
-        row("comment", "# \"表\" 'ソ'\nprint 1; # \"能\"");
-        row("hash inside a string", "print \"#«表»示\";");
-        row("pod", "=pod\n\"表\"\n=cut\nprint \"«表»示\";");
-        row("after __END__", "print 1;\n__END__\nprint \"表示\";");
-        row("after __DATA__", "__DATA__\n\"表示\"");
-        row("bare here-document", "print <<EOT;\n«表»示 \"\nEOT\nprint '表示';");
-        row("quoted here-document", "print <<\"EOT\";\n«能»力\nEOT");
-        row("single-quoted here-document", "print <<'EOT';\n表示'\nEOT\nprint \"«表»示\";");
-        row("indented here-document", "print <<~EOT;\n  «表»示\n  EOT\n'表示'");
-        row("two here-documents on a line", "f(<<A, <<'B');\n«表»示\nA\n表示\nB\n\"«能»力\"");
-        row("here-document while a string is open", "f(<<A, \"x\n«表»示\nA\n«能»力\");");
-        row("division", "$a = $b / 2; $c = '表示'; # /");
-        row("defined-or", "$a = $b // 2; $c = '表示'; # /");
-        row("pattern after an opening bracket", "split(/«表»示/, $x);");
-        row("pattern after split", "@a = split /«表»示/, $x;");
-        row("pattern after an operator", "if ($x =~ /a/ && $y) { print '表示' }");
-        row("punctuation variables", "$x = $'; $y = $\"; print $#a; print \"«表»示\";");
-        row("hash keys named like operators", "$h{s} = 1; %h = (y => '表示');");
-        row("method named s", "$q->s('表示');");
-        row("file test", "if (-s $f) { print '表示' }");
+        QTest::addColumn<QString>("fragment");
+        for (const MarksCase& c : readMarksCases(QFINDTESTDATA("data/perl_marks.txt"))) {
+            QTest::newRow(qPrintable(c.name)) << c.text;
+        }
         // Every text the menus insert, as committed beside the snippet tests: none is marked.
         const QString all = decodeCp932(readBytes(QFINDTESTDATA("data/snippets.cp932"))).text;
         for (const QString& item : all.split(QStringLiteral("=== "), Qt::SkipEmptyParts)) {
@@ -86,8 +71,9 @@ private slots:
         }
     }
 
+    // In each fragment the characters between « and » must be marked, and no others.
     void marks() {
-        const auto [fragment] = fetchRow<std::tuple<QString>>();
+        QFETCH(QString, fragment);
         QByteArray bytes = QString(fragment).remove(u'«').remove(u'»').toUtf8();
         PerlBackslashScanner scanner(backslashTrailChars());
         const std::vector<ByteRange> ranges = scanner.scanText(view(bytes));
