@@ -1,4 +1,7 @@
 #include <Qsci/qsciscintilla.h>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QProcess>
 
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
@@ -26,10 +29,11 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
 }
 
-// One case of data/perl_marks.txt: a block of "name: " and "text: " fields, the text running
-// over the lines up to the next name.
+// One case of data/perl_marks.txt: a block of "name: ", "perl: " and "text: " fields, the
+// text running over the lines up to the next name.
 struct MarksCase {
     QString name;
+    QString perl;
     QString text;
 };
 
@@ -38,9 +42,11 @@ QList<MarksCase> readMarksCases(const QString& path) {
     const QString all = QString::fromUtf8(readBytes(path));
     for (const QString& line : all.split(u'\n')) {
         if (line.startsWith(QLatin1String("name: "))) {
-            cases.append({line.mid(6), {}});
+            cases.append({line.mid(6), {}, {}});
         } else if (cases.isEmpty()) {
             continue;  // the description
+        } else if (line.startsWith(QLatin1String("perl: "))) {
+            cases.back().perl = line.mid(6);
         } else if (line.startsWith(QLatin1String("text: "))) {
             cases.back().text = line.mid(6);
         } else {
@@ -53,6 +59,30 @@ QList<MarksCase> readMarksCases(const QString& path) {
     return cases;
 }
 
+// The kinds of mark as the cases write them: «表» escapes, «d:ポ», «p:ポ» and «a:機».
+const QString kKindTags[] = {QString(), QStringLiteral("d:"), QStringLiteral("p:"),
+                             QStringLiteral("a:")};
+
+// What perl makes of a fragment's code page 932 bytes: whether it compiled, ran and exited
+// cleanly without a warning, and what it printed.
+struct PerlRun {
+    bool clean = false;
+    QString printed;
+};
+
+PerlRun runPerl(const QString& fragment) {
+    QTemporaryDir dir;
+    const QString script = dir.filePath(QStringLiteral("t.pl"));
+    writeBytes(script, encodeCp932(fragment).bytes);
+    QProcess perl;
+    perl.setStandardInputFile(QProcess::nullDevice());
+    perl.start(QStringLiteral("perl"), {QStringLiteral("-w"), script});
+    perl.waitForFinished(10000);
+    const QByteArray errors = perl.readAllStandardError();
+    return {perl.exitStatus() == QProcess::NormalExit && perl.exitCode() == 0 && errors.isEmpty(),
+            decodeCp932(perl.readAllStandardOutput()).text};
+}
+
 }  // namespace
 
 class PerlBackslashTest : public QObject {
@@ -61,30 +91,48 @@ private slots:
     // The cases of data/perl_marks.txt, then every text the menus insert.
     void marks_data() {
         QTest::addColumn<QString>("fragment");
+        QTest::addColumn<QString>("perlPrints");
         for (const MarksCase& c : readMarksCases(QFINDTESTDATA("data/perl_marks.txt"))) {
-            QTest::newRow(qPrintable(c.name)) << c.text;
+            QTest::newRow(qPrintable(c.name)) << c.text << c.perl;
         }
         // Every text the menus insert, as committed beside the snippet tests: none is marked.
         const QString all = decodeCp932(readBytes(QFINDTESTDATA("data/snippets.cp932"))).text;
         for (const QString& item : all.split(QStringLiteral("=== "), Qt::SkipEmptyParts)) {
-            QTest::newRow(qPrintable(item.section(u'\r', 0, 0))) << item.section(u'\n', 1);
+            QTest::newRow(qPrintable(item.section(u'\r', 0, 0)))
+                << item.section(u'\n', 1) << QString();
         }
     }
 
-    // In each fragment the characters between « and » must be marked, and no others.
+    // In each fragment the characters between « and » must be marked, each with its kind, and
+    // no others. Where perl's output is given, perl judges the fragment as well: unmarked, it
+    // must print exactly that, cleanly; marked, it must not.
     void marks() {
         QFETCH(QString, fragment);
-        QByteArray bytes = QString(fragment).remove(u'«').remove(u'»').toUtf8();
-        PerlBackslashScanner scanner(backslashTrailChars());
+        QFETCH(QString, perlPrints);
+        QString plain = fragment;
+        for (const QString& tag : kKindTags) {
+            if (!tag.isEmpty()) {
+                plain.replace(u'«' + tag, QStringLiteral("«"));
+            }
+        }
+        plain.remove(u'«').remove(u'»');
+        QByteArray bytes = plain.toUtf8();
+        PerlBackslashScanner scanner(asciiTrailChars());
         const std::vector<ByteRange> ranges = scanner.scanText(view(bytes));
         for (auto range = ranges.rbegin(); range != ranges.rend(); ++range) {
-            bytes.insert(range->start + range->length, "»").insert(range->start, "«");
+            bytes.insert(range->start + range->length, "»")
+                .insert(range->start, ("«" + kKindTags[static_cast<int>(range->kind)]).toUtf8());
         }
         QCOMPARE(QString::fromUtf8(bytes), fragment);
+        if (!perlPrints.isEmpty()) {
+            const PerlRun run = runPerl(plain);
+            const bool asMeant = run.clean && run.printed == perlPrints;
+            QVERIFY2(asMeant == ranges.empty(), qPrintable(run.printed));
+        }
     }
 
     void rescanAfterEdit() {
-        PerlBackslashScanner scanner(backslashTrailChars());
+        PerlBackslashScanner scanner(asciiTrailChars());
         QList<QByteArray> lines = {"$a = 1;\r\n",      "# note\r\n",        "print '表示';\r\n",
                                    "print \"x\";\r\n", "print '表示';\r\n", "$b = 2;"};
         PerlLineStates states(scanner);
@@ -123,24 +171,59 @@ private slots:
         QCOMPARE(expected[1].size(), 1u);
     }
 
-    void textAreaMarksAndExplains() {
+    // Each mark shows its kind, explains itself, and where the caret or the click is on a
+    // backslash mark the context menu offers the backslash after it, as one undo step.
+    void textAreaMarks_data() {
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("clickedByte");
+        QTest::addColumn<QString>("after");
+        addRow("caret after the mark", 8, 15, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
+        addRow("click on the mark", 0, 7, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
+        addRow("click on another kind", 0, 19, QString());
+    }
+    void textAreaMarks() {
+        QFETCH(int, caret);
+        QFETCH(int, clickedByte);
+        QFETCH(QString, after);
         Fixture f;
-        f.setDocument(QStringLiteral("print \"表示\";\r\n"), 8, 8);
+        const QString text = QStringLiteral("print \"表示\" =~ /ポ/;\r\n");
+        f.setDocument(text, caret, caret);
         QsciScintilla* editor = f.text().widget();
         const auto markAt = [editor](unsigned long byte) {
             return editor->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
                                          BackslashMarks::kIndicator, byte);
         };
-        QTRY_VERIFY(markAt(7) != 0);  // 表 at byte 7, 示 at byte 10
-        QCOMPARE(markAt(10), 0);
-        QVERIFY(!f.text().canUndo());
-        emit editor->SCN_DWELLSTART(7, 0, 0);
-        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_CALLTIPACTIVE) != 0);
-        f.text().replaceSelection(QStringLiteral("\\"));
-        QTRY_COMPARE(markAt(7), 0);
-        f.text().undo();
+        // 表 at byte 7 escapes, ポ at byte 19 is a pattern's bar; 示 at byte 10 is not marked.
         QTRY_VERIFY(markAt(7) != 0);
-        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";\r\n"));
+        QCOMPARE(markAt(7), static_cast<long>(MarkKind::Escape) + 1);
+        QCOMPARE(markAt(10), 0);
+        QCOMPARE(markAt(19), static_cast<long>(MarkKind::Pattern) + 1);
+        QVERIFY(!f.text().canUndo());
+        emit editor->SCN_DWELLSTART(19, 0, 0);
+        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_CALLTIPACTIVE) != 0);
+
+        const QPoint click(
+            editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, clickedByte) + 2,
+            editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, clickedByte) + 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, click,
+                                editor->viewport()->mapToGlobal(click));
+        QApplication::sendEvent(editor->viewport(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        const bool offered =
+            menu->actions().first()->text() == QStringLiteral("直後に \\ を挿入(&B)");
+        QCOMPARE(offered, !after.isEmpty());
+        if (offered) {
+            menu->actions().first()->trigger();
+        }
+        menu->close();
+        QCOMPARE(f.text().text(), offered ? after : text);
+        if (offered) {
+            QTRY_COMPARE(markAt(7), 0);
+            f.text().undo();
+            QTRY_VERIFY(markAt(7) != 0);
+            QCOMPARE(f.text().text(), text);
+        }
     }
 
     // An opened file replaces the document whole: it is scanned afresh, even when it has as

@@ -81,6 +81,23 @@ bool expectsTerm(std::string_view word) {
     return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
 
+bool isPattern(State::Part part) {
+    return part == State::Pattern || part == State::LiteralPattern;
+}
+
+bool interpolates(State::Part part) {
+    return part == State::Escaping || part == State::Pattern;
+}
+
+// Whether an @ followed by the byte at next starts an array Perl interpolates ("@name",
+// "@::name", "@{...}", "@$ref", "@_", "@:", and outside patterns "@-" and "@+").
+bool startsArray(std::string_view s, std::size_t next, bool pattern) {
+    const char c = next < s.size() ? s[next] : '\0';
+    const char after = next + 1 < s.size() ? s[next + 1] : '\0';
+    return isWord(c) || c == ':' || c == '{' || c == '$' || (c == '\'' && isWordStart(after)) ||
+           (!pattern && (c == '-' || c == '+'));
+}
+
 std::string_view withoutLineEnd(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
         line.remove_suffix(1);
@@ -90,13 +107,16 @@ std::string_view withoutLineEnd(std::string_view line) {
 
 }  // namespace
 
-PerlBackslashScanner::PerlBackslashScanner(const QList<char32_t>& chars) {
-    for (char32_t c : chars) {
-        if (c < 0x110000) {
-            if (c >= m_watched.size()) {
-                m_watched.resize(c + 1, false);
+PerlBackslashScanner::PerlBackslashScanner(const QHash<char32_t, char>& trailBytes) {
+    // Bytes Perl may read as syntax inside a quoted construct: the backslash, the brackets and
+    // bar of patterns, @, and the punctuation that can be a delimiter.
+    static constexpr std::string_view kSyntax = "@[\\]^`{|}~";
+    for (auto it = trailBytes.cbegin(); it != trailBytes.cend(); ++it) {
+        if (it.key() < 0x110000 && kSyntax.find(it.value()) != std::string_view::npos) {
+            if (it.key() >= m_trails.size()) {
+                m_trails.resize(it.key() + 1, '\0');
             }
-            m_watched[c] = true;
+            m_trails[it.key()] = it.value();
         }
     }
 }
@@ -171,6 +191,7 @@ private:
         m_state.part = State::NoPart;
         m_state.nextPart = State::NoPart;
         m_state.modifiers = false;
+        m_state.charClass = false;
         m_state.open = m_state.close = 0;
         m_state.depth = 0;
     }
@@ -181,19 +202,20 @@ private:
         m_state.part = part;
         m_state.nextPart = nextPart;
         m_state.modifiers = modifiers;
+        m_state.charClass = false;
         m_state.open = delimiter;
         m_state.close = closingOf(delimiter);
         m_state.depth = 1;
     }
 
-    // What follows an escape: one byte, but a watched character keeps its own backslash.
+    // What follows an escape: one byte, so a character whose second byte is syntax keeps it.
     void skipEscaped() {
         if (m_i >= m_line.size()) {
             return;
         }
         char32_t codePoint = 0;
         const int length = decodeAt(m_line, m_i, &codePoint);
-        if (!m_scanner.watched(codePoint)) {
+        if (m_scanner.trailOf(codePoint) == '\0') {
             m_i += length;
         }
     }
@@ -201,7 +223,6 @@ private:
     void quoted() {
         const char c = m_line[m_i];
         const bool single = m_state.part == State::Single;
-        const bool paired = m_state.open != m_state.close;
         if (c == '\\') {
             const char next = at(m_i + 1);
             ++m_i;
@@ -217,15 +238,20 @@ private:
             char32_t codePoint = 0;
             const int length = decodeAt(m_line, m_i, &codePoint);
             const std::size_t after = m_i + length;
-            if (!m_scanner.watched(codePoint)) {
+            const char trail = m_scanner.trailOf(codePoint);
+            if (trail != '\\') {
+                const std::size_t start = m_i;
                 m_i = after;
+                if (trail != '\0') {
+                    syntax(trail, start, length);
+                }
                 return;
             }
             const bool atEnd = after >= m_line.size();
             const char next = at(after);
             const bool nextIsDelimiter = !atEnd && (next == m_state.close || next == m_state.open);
             if (single ? nextIsDelimiter : (atEnd || next != '\\')) {
-                mark(m_i, length);
+                mark(m_i, length, MarkKind::Escape);
             }
             m_i = after;
             if (!single) {
@@ -236,10 +262,52 @@ private:
             return;
         }
         ++m_i;
-        if (paired && c == m_state.open) {
-            ++m_state.depth;
-        } else if (c == m_state.close && (!paired || --m_state.depth == 0)) {
-            endPart();
+        syntax(c, m_i - 1, 0);
+    }
+
+    // One byte of a quoted part that may be syntax: an ASCII character (length 0), or the
+    // second byte of the character of length bytes at start, which is marked when Perl reads
+    // that byte as syntax here.
+    void syntax(char c, std::size_t start, int length) {
+        const bool paired = m_state.open != m_state.close;
+        if (c == m_state.close || (paired && c == m_state.open)) {
+            mark(start, length, MarkKind::Delimiter);
+            if (c == m_state.open && paired) {
+                ++m_state.depth;
+            } else if (!paired || --m_state.depth == 0) {
+                endPart();
+            }
+            return;
+        }
+        if (isPattern(m_state.part)) {
+            patternSyntax(c, start, length);
+        }
+        if (c == '@' && interpolates(m_state.part) &&
+            startsArray(m_line, m_i, isPattern(m_state.part))) {
+            mark(start, length, MarkKind::Array);
+        }
+    }
+
+    void patternSyntax(char c, std::size_t start, int length) {
+        if (!m_state.charClass) {
+            if (c == '[') {
+                m_state.charClass = true;
+                // A ] first in the class, or after its ^, is one of its characters.
+                m_classStart = m_i + (at(m_i) == '^' ? 1 : 0);
+            }
+            if (c == '[' || c == '|' || c == '{' || c == '^') {
+                mark(start, length, MarkKind::Pattern);
+            }
+        } else if (c == '[' && length == 0 &&
+                   (at(m_i) == ':' || at(m_i) == '.' || at(m_i) == '=')) {
+            // [:alpha:] and its kin, whose ] does not end the class.
+            const std::size_t end = m_line.find(std::string{at(m_i), ']'}, m_i + 1);
+            if (end != std::string_view::npos) {
+                m_i = end + 2;
+            }
+        } else if (c == ']' && !(length == 0 && start == m_classStart)) {
+            m_state.charClass = false;
+            mark(start, length, MarkKind::Pattern);
         }
     }
 
@@ -256,6 +324,7 @@ private:
             } else {
                 m_state.depth = 1;
             }
+            m_state.charClass = false;
             return;
         }
         if (m_state.modifiers) {
@@ -301,7 +370,7 @@ private:
         } else if (c == '/') {
             ++m_i;
             if (m_state.expectTerm) {
-                openQuote(c, State::Escaping, State::NoPart, true);
+                openQuote(c, State::Pattern, State::NoPart, true);
             } else {
                 // A division, or the defined-or operator //.
                 if (at(m_i) == '/') {
@@ -334,7 +403,7 @@ private:
             char32_t codePoint = 0;
             m_i += decodeAt(m_line, m_i, &codePoint);
             // Its second byte is the backslash operator.
-            m_state.expectTerm = m_scanner.watched(codePoint);
+            m_state.expectTerm = m_scanner.trailOf(codePoint) == '\\';
         } else {
             ++m_i;
             m_state.expectTerm = true;
@@ -482,9 +551,15 @@ private:
         if (name == "q" || name == "qw") {
             part = State::Single;
         } else if (name == "m" || name == "qr") {
+            part = State::Pattern;
             modifiers = true;
-        } else if (name == "s" || name == "tr" || name == "y") {
+        } else if (name == "s") {
+            part = State::Pattern;
             nextPart = State::Escaping;
+            modifiers = true;
+        } else if (name == "tr" || name == "y") {
+            part = State::Transliteration;
+            nextPart = State::Transliteration;
             modifiers = true;
         } else if (name != "qq" && name != "qx") {
             return false;
@@ -500,6 +575,9 @@ private:
         }
         if (c == '\'' && name == "qx") {
             part = State::Single;
+        }
+        if (c == '\'' && part == State::Pattern) {
+            part = State::LiteralPattern;
         }
         if (c == '\'' && name == "s") {
             nextPart = State::Single;
@@ -517,9 +595,10 @@ private:
         return true;
     }
 
-    void mark(std::size_t start, int length) {
-        if (m_marks != nullptr) {
-            m_marks->push_back({static_cast<int>(start), length});
+    // Marks a character; an ASCII one (length 0) is the script's own syntax, never marked.
+    void mark(std::size_t start, int length, MarkKind kind) {
+        if (m_marks != nullptr && length > 0) {
+            m_marks->push_back({static_cast<int>(start), length, kind});
         }
     }
 
@@ -530,6 +609,7 @@ private:
     std::size_t m_i = 0;
     Previous m_previous = Previous::Other;
     bool m_sawSpace = true;  // a line break counts as space before a delimiter
+    std::size_t m_classStart = std::string_view::npos;  // where this line's class began
 };
 
 bool startsDirective(std::string_view line, std::string_view directive) {
@@ -556,11 +636,16 @@ PerlLineState PerlBackslashScanner::scanLine(std::string_view line, const PerlLi
                 state.hereDocIndex = 0;
             }
         } else if (doc.escaping && marks != nullptr) {
+            // Escapes and arrays, as in a double-quoted string without a delimiter.
             for (std::size_t i = 0; i < line.size();) {
                 char32_t codePoint = 0;
                 const int length = decodeAt(line, i, &codePoint);
-                if (watched(codePoint) && (i + length >= line.size() || line[i + length] != '\\')) {
-                    marks->push_back({static_cast<int>(i), length});
+                const char trail = trailOf(codePoint);
+                const std::size_t after = i + length;
+                if (trail == '\\' && (after >= line.size() || line[after] != '\\')) {
+                    marks->push_back({static_cast<int>(i), length, MarkKind::Escape});
+                } else if (trail == '@' && startsArray(line, after, false)) {
+                    marks->push_back({static_cast<int>(i), length, MarkKind::Array});
                 }
                 i += length;
             }
@@ -612,7 +697,7 @@ std::vector<ByteRange> PerlBackslashScanner::scanText(std::string_view text) {
         marks.clear();
         state = scanLine(text.substr(start, end - start), state, &marks);
         for (const ByteRange& range : marks) {
-            all.push_back({static_cast<int>(start) + range.start, range.length});
+            all.push_back({static_cast<int>(start) + range.start, range.length, range.kind});
         }
         start = end;
     }

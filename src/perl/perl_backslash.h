@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QList>
+#include <QHash>
 
 #include <cstdint>
 #include <string>
@@ -11,34 +11,55 @@
 namespace ondrel {
 
 // Finds the characters a Perl script in code page 932 cannot hold as written: those whose
-// second byte is 0x5C, the backslash, where Perl reads that byte as an escape (double-quoted
-// strings, commands, patterns, substitutions, transliterations, interpolating here-documents,
-// and in single-quoted strings the place directly before the closing quote). A character
-// followed by a backslash is already compensated. The scanner reads the document's UTF-8 bytes
-// line by line and models Perl's reading of the script's bytes, so such a character escapes
-// what follows it, as it does for Perl. Where it cannot tell how Perl reads a place, it marks
-// nothing there.
+// second byte Perl reads as syntax where the character stands. A second byte of 0x5C, the
+// backslash, escapes what follows (double-quoted strings, commands, patterns, substitutions,
+// transliterations, interpolating here-documents, and in single-quoted strings the place
+// directly before the closing quote); a character followed by a backslash is already
+// compensated. A second byte that is the construct's own delimiter ends it or unbalances its
+// brackets. In a pattern, | [ { ^ act as alternation, class, quantifier and anchor, and ] ends
+// a class. @ followed by a name starts an array where the text interpolates. The scanner reads
+// the document's UTF-8 bytes line by line and models Perl's reading of the script's bytes, so
+// such a character does to what follows what it does for Perl. Where it cannot tell how Perl
+// reads a place, it marks nothing there.
 
-// A marked character: its first byte and its length, relative to the start of its line.
+// What a marked character's second byte does to the script.
+enum class MarkKind : std::uint8_t {
+    Escape,     // a backslash that escapes what follows
+    Delimiter,  // the construct's delimiter: ends it, or unbalances its brackets
+    Pattern,    // syntax of a regular expression
+    Array,      // @ that interpolates an array
+};
+
+// A marked character: its first byte and its length, relative to the start of its line, and
+// what its second byte does.
 struct ByteRange {
     int start = 0;
     int length = 0;
+    MarkKind kind = MarkKind::Escape;
     bool operator==(const ByteRange& other) const {
-        return start == other.start && length == other.length;
+        return start == other.start && length == other.length && kind == other.kind;
     }
 };
 
 // Where Perl stands at the start of a line: all the scanner needs to scan that line alone.
 struct PerlLineState {
     enum Mode : std::uint8_t { Unscanned, Code, Quoted, AwaitDelimiter, Pod, End };
-    // Quoted and AwaitDelimiter: how the current part and the part after it read backslashes.
-    enum Part : std::uint8_t { NoPart, Escaping, Single };
+    // Quoted and AwaitDelimiter: how the current part and the part after it read their text.
+    enum Part : std::uint8_t {
+        NoPart,
+        Escaping,         // escapes and interpolation: "", ``, qq, qx, a substitution's text
+        Single,           // '', q, qw: only the delimiters and the backslash itself escape
+        Pattern,          // a regular expression that interpolates: //, m, qr, s
+        LiteralPattern,   // one that does not: m'', qr'', s''
+        Transliteration,  // tr and y: escapes, no interpolation
+    };
 
     Mode mode = Unscanned;
     bool expectTerm = true;  // Code: a '/' here begins a pattern, not a division
     Part part = NoPart;
     Part nextPart = NoPart;
     bool modifiers = false;  // a pattern operator: letters after its last delimiter are flags
+    bool charClass = false;  // Pattern parts: inside a bracketed character class
     char open = 0;           // delimiters of the current part; open == close unless they pair
     char close = 0;
     std::uint32_t depth = 0;         // nesting of paired delimiters
@@ -47,8 +68,8 @@ struct PerlLineState {
 
     bool operator==(const PerlLineState& o) const {
         return mode == o.mode && expectTerm == o.expectTerm && part == o.part &&
-               nextPart == o.nextPart && modifiers == o.modifiers && open == o.open &&
-               close == o.close && depth == o.depth && hereDocs == o.hereDocs &&
+               nextPart == o.nextPart && modifiers == o.modifiers && charClass == o.charClass &&
+               open == o.open && close == o.close && depth == o.depth && hereDocs == o.hereDocs &&
                hereDocIndex == o.hereDocIndex;
     }
     bool operator!=(const PerlLineState& o) const { return !(*this == o); }
@@ -56,8 +77,8 @@ struct PerlLineState {
 
 class PerlBackslashScanner {
 public:
-    // chars: the characters to watch, as Unicode code points.
-    explicit PerlBackslashScanner(const QList<char32_t>& chars);
+    // trailBytes: the characters whose second code page 932 byte is ASCII, with that byte.
+    explicit PerlBackslashScanner(const QHash<char32_t, char>& trailBytes);
 
     // The state at the start of a document.
     static PerlLineState documentStart();
@@ -69,8 +90,9 @@ public:
     // in the text area: CR LF, LF or CR.
     std::vector<ByteRange> scanText(std::string_view text);
 
-    bool watched(char32_t codePoint) const {
-        return codePoint < m_watched.size() && m_watched[codePoint];
+    // The second byte of a character when Perl may read it as syntax; 0 otherwise.
+    char trailOf(char32_t codePoint) const {
+        return codePoint < m_trails.size() ? m_trails[codePoint] : '\0';
     }
 
 private:
@@ -81,7 +103,7 @@ private:
     };
     std::uint32_t intern(const std::vector<HereDoc>& docs);
 
-    std::vector<bool> m_watched;
+    std::vector<char> m_trails;  // by code point
     // Lists of here-documents announced on one line, each kept once; a state names one by its
     // index here (0 is the empty list).
     std::vector<std::vector<HereDoc>> m_hereDocLists{{}};
