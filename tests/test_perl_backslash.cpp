@@ -171,6 +171,39 @@ private slots:
         QCOMPARE(expected[1].size(), 1u);
     }
 
+    // A brace deeper on each line gives each line a state of its own; an edit at the top gives
+    // each another, more than one byte numbers: the states are renumbered and the numbers
+    // widened on the way. A rescan from a line kept across that must still find the string's
+    // end where a fresh scan does, on the line of braces before the last.
+    void manyLineStates() {
+        PerlBackslashScanner scanner(asciiTrailChars());
+        QList<QByteArray> lines = {"print qq{\n"};
+        for (int i = 0; i < 200; ++i) {
+            lines.append("{\n");
+        }
+        lines.append(QByteArray(198, '}') + '\n');
+        lines.append("print '表';\n");
+        PerlLineStates states(scanner);
+        states.reset(static_cast<int>(lines.size()));
+        LineMarks marks;
+        scanLines(states, lines, marks);
+        lines[0] = "print q{\n";
+        states.edited(0, 0);
+        lines.removeAt(1);
+        marks.removeAt(1);
+        states.edited(0, -1);
+        scanLines(states, lines, marks);
+        lines[5] = "}\n";
+        states.edited(5, 0);
+        scanLines(states, lines, marks);
+        PerlLineStates fresh(scanner);
+        fresh.reset(static_cast<int>(lines.size()));
+        LineMarks expected;
+        scanLines(fresh, lines, expected);
+        QCOMPARE(marks, expected);
+        QCOMPARE(marks.back().size(), 1u);
+    }
+
     // Each mark shows its kind, explains itself, and where the caret or the click is on a
     // backslash mark the context menu offers the backslash after it, as one undo step.
     void textAreaMarks_data() {

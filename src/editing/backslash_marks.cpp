@@ -18,6 +18,7 @@ constexpr qint64 kSliceMilliseconds = 6;
 constexpr int kLinesBetweenClockChecks = 32;
 constexpr unsigned long kWarningColour = 0x1E50E6;  // Scintilla's 0xBBGGRR: a strong orange-red
 constexpr unsigned long kDwellMilliseconds = 500;
+constexpr long kEscapeValue = static_cast<long>(MarkKind::Escape) + 1;
 
 }  // namespace
 
@@ -195,10 +196,9 @@ void BackslashMarks::dwellStart(int position) {
 }
 
 long BackslashMarks::backslashRemedyAt(QsciScintilla* editor, const QPoint& globalPos) {
-    const long escape = static_cast<long>(MarkKind::Escape) + 1;
-    const auto escapeAt = [editor, escape](long position) {
-        return position >= 0 &&
-               editor->SendScintilla(Sci::SCI_INDICATORVALUEAT, kIndicator, position) == escape;
+    const auto escapeAt = [editor](long position) {
+        return position >= 0 && editor->SendScintilla(Sci::SCI_INDICATORVALUEAT, kIndicator,
+                                                      position) == kEscapeValue;
     };
     const QPoint point = editor->viewport()->mapFromGlobal(globalPos);
     const long clicked =
