@@ -175,7 +175,7 @@ void BackslashMarks::dwellStart(int position) {
         }
         case MarkKind::Delimiter:
             tip = intro + QStringLiteral(
-                              "Perl はここで区切り文字として読み、文字列が途切れます。\n"
+                              "Perl はこれを区切り文字と読み、文字列の終わりがずれます。\n"
                               "区切り文字をほかの記号に変えてください（例: qq(…)、m!…!）。");
             break;
         case MarkKind::Pattern:
