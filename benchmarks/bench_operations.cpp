@@ -166,7 +166,7 @@ void TypeAtEnd(benchmark::State& state) {
     for (Area& area : areas) {
         area.box = std::make_unique<TextBox>(&area.window);
         if (area.marked) {
-            area.marks = std::make_unique<BackslashMarks>(*area.box, backslashTrailChars());
+            area.marks = std::make_unique<BackslashMarks>(*area.box, asciiTrailChars());
         }
         area.window.resize(489, 440);
         area.box->widget()->resize(489, 400);
@@ -216,7 +216,7 @@ void MarkWholeText(benchmark::State& state) {
     for (auto _ : state) {
         QWidget window;
         TextBox box(&window);
-        BackslashMarks marks(box, backslashTrailChars());
+        BackslashMarks marks(box, asciiTrailChars());
         window.show();
         if (!QTest::qWaitForWindowExposed(&window)) {
             state.SkipWithError("window not exposed");

@@ -67,7 +67,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
       m_replace(std::make_unique<ReplaceCommand>(m_textBox, dialogs)),
       m_appearance(std::make_unique<Appearance>(m_textBox, dialogs)),
       m_assignments(std::make_unique<AssignmentCommands>(m_textBox, dialogs)),
-      m_backslashMarks(std::make_unique<BackslashMarks>(m_textBox, backslashTrailChars())),
+      m_backslashMarks(std::make_unique<BackslashMarks>(m_textBox, asciiTrailChars())),
       m_syntaxNote(std::make_unique<SyntaxNote>(m_textBox)) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ondrel"));
@@ -342,7 +342,7 @@ bool MainWindow::takeFileDrop(QEvent* event) {
 
 void MainWindow::showTextContextMenu(const QPoint& globalPos) {
     QMenu* menu = makeTextContextMenu(
-        m_textBox, [this](const QString& name) { return m_actions.value(name); }, this);
+        m_textBox, [this](const QString& name) { return m_actions.value(name); }, globalPos, this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(globalPos);
 }

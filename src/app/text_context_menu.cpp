@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QMenu>
 
+#include "editing/backslash_marks.h"
 #include "text/text_box.h"
 
 namespace ondrel {
@@ -52,8 +53,20 @@ bool canAct(ActsWhen when, TextBox& textBox) {
 
 QMenu* makeTextContextMenu(TextBox& textBox,
                            const std::function<QAction*(const QString&)>& menuItem,
-                           QWidget* parent) {
+                           const QPoint& globalPos, QWidget* parent) {
     auto* menu = new QMenu(parent);
+    // On a character whose second byte is a backslash, the remedy first: it is always right.
+    if (BackslashMarks::backslashRemedyAt(textBox.widget(), globalPos) >= 0) {
+        QAction* remedy = menu->addAction(QStringLiteral("直後に \\ を挿入(&B)"));
+        QObject::connect(remedy, &QAction::triggered, menu, [&textBox, globalPos] {
+            const long at = BackslashMarks::backslashRemedyAt(textBox.widget(), globalPos);
+            if (at >= 0) {
+                textBox.replaceUtf8(at, at, "\\");
+                textBox.widget()->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, at + 1);
+            }
+        });
+        menu->addSeparator();
+    }
     for (const Entry& entry : kEntries) {
         if (entry.when == ActsWhen::Separator) {
             menu->addSeparator();

@@ -285,4 +285,26 @@ QList<char32_t> backslashTrailChars() {
     return chars;
 }
 
+QHash<char32_t, char> asciiTrailChars() {
+    // Asked of the converter the save uses, as above: a character counts only where the save
+    // writes it back as the same two bytes.
+    QHash<char32_t, char> chars;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        for (int trail = 0x40; trail <= 0x7E && isLeadByte(static_cast<unsigned char>(lead));
+             ++trail) {
+            const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            // A converter each time: one that has met an error keeps saying so.
+            QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
+            const QString character = decoder.decode(QByteArrayView(bytes, 2));
+            QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
+            const QByteArray encoded = encoder.encode(character);
+            if (!decoder.hasError() && character.size() == 1 && !encoder.hasError() &&
+                encoded == QByteArrayView(bytes, 2)) {
+                chars.insert(character.front().unicode(), static_cast<char>(trail));
+            }
+        }
+    }
+    return chars;
+}
+
 }  // namespace ondrel

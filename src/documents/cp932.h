@@ -56,4 +56,8 @@ Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {});
 // code point order: in a Perl string that second byte is a backslash.
 QList<char32_t> backslashTrailChars();
 
+// Every character that code page 932 writes as two bytes whose second is ASCII (0x40 to 0x7E),
+// with that byte: in a Perl script the second byte of 本 is a brace, of ポ a vertical bar.
+QHash<char32_t, char> asciiTrailChars();
+
 }  // namespace ondrel

@@ -3,6 +3,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QElapsedTimer>
+#include <QPoint>
 
 #include "text/text_box.h"
 
@@ -17,11 +18,15 @@ constexpr qint64 kSliceMilliseconds = 6;
 constexpr int kLinesBetweenClockChecks = 32;
 constexpr unsigned long kWarningColour = 0x1E50E6;  // Scintilla's 0xBBGGRR: a strong orange-red
 constexpr unsigned long kDwellMilliseconds = 500;
+constexpr long kEscapeValue = static_cast<long>(MarkKind::Escape) + 1;
 
 }  // namespace
 
-BackslashMarks::BackslashMarks(TextBox& textBox, const QList<char32_t>& chars)
-    : m_textBox(textBox), m_editor(textBox.widget()), m_scanner(chars) {
+BackslashMarks::BackslashMarks(TextBox& textBox, const QHash<char32_t, char>& trailBytes)
+    : QObject(textBox.widget()),
+      m_textBox(textBox),
+      m_editor(textBox.widget()),
+      m_scanner(trailBytes) {
     // A tinted box with a strong outline: plain to see on one character, the text still legible.
     m_editor->SendScintilla(Sci::SCI_INDICSETSTYLE, kIndicator, Sci::INDIC_ROUNDBOX);
     m_editor->SendScintilla(Sci::SCI_INDICSETFORE, kIndicator, kWarningColour);
@@ -123,6 +128,7 @@ void BackslashMarks::showMarks(int line, const std::vector<ByteRange>& marks) {
     m_editor->SendScintilla(Sci::SCI_INDICATORCLEARRANGE, static_cast<unsigned long>(start),
                             length);
     for (const ByteRange& mark : marks) {
+        m_editor->SendScintilla(Sci::SCI_SETINDICATORVALUE, static_cast<int>(mark.kind) + 1);
         m_editor->SendScintilla(Sci::SCI_INDICATORFILLRANGE,
                                 static_cast<unsigned long>(start + mark.start),
                                 static_cast<long>(mark.length));
@@ -130,8 +136,9 @@ void BackslashMarks::showMarks(int line, const std::vector<ByteRange>& marks) {
 }
 
 void BackslashMarks::dwellStart(int position) {
-    if (position < 0 ||
-        m_editor->SendScintilla(Sci::SCI_INDICATORVALUEAT, kIndicator, position) == 0) {
+    const long value =
+        position < 0 ? 0 : m_editor->SendScintilla(Sci::SCI_INDICATORVALUEAT, kIndicator, position);
+    if (value == 0) {
         return;
     }
     const auto textAt = [this](long from, long to) {
@@ -144,19 +151,68 @@ void BackslashMarks::dwellStart(int position) {
     const long end =
         m_editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(start));
     const QString character = textAt(start, end);
-    // The example shows the character's own neighbour when it has one, as in 表\示.
-    const QString next = textAt(
-        end, m_editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(end)));
-    const QString example = character + QLatin1Char('\\') +
-                            (next.size() == 1 && next[0].isLetterOrNumber() ? next : QString());
+    // Its second byte, which the first line of every tip names.
+    const QString trail = QString(QLatin1Char(m_scanner.trailOf(character.toUcs4().value(0))));
+    const QString intro =
+        QStringLiteral("「%1」は Shift_JIS の 2 バイト目が %2 (0x%3) のため、\n")
+            .arg(character, trail, QString::number(trail.front().unicode(), 16).toUpper());
+    QString tip;
     // Three short lines, so the tip fits beside a window of the designed width.
-    const QString tip = QStringLiteral(
-                            "「%1」は Shift_JIS の 2 バイト目が \\ (0x5C) のため、\n"
-                            "Perl の文字列の中ではこのままでは正しく扱われません。\n"
-                            "直後に \\ を書いてください（%2）。")
-                            .arg(character, example);
+    switch (static_cast<MarkKind>(value - 1)) {
+        case MarkKind::Escape: {
+            // The example shows the character's own neighbour when it has one, as in 表\示.
+            const QString next = textAt(
+                end,
+                m_editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(end)));
+            const QString example =
+                character + QLatin1Char('\\') +
+                (next.size() == 1 && next[0].isLetterOrNumber() ? next : QString());
+            tip = intro + QStringLiteral(
+                              "Perl の文字列の中ではこのままでは正しく扱われません。\n"
+                              "直後に \\ を書いてください（%1）。")
+                              .arg(example);
+            break;
+        }
+        case MarkKind::Delimiter:
+            tip = intro + QStringLiteral(
+                              "Perl はこれを区切り文字と読み、文字列の終わりがずれます。\n"
+                              "区切り文字をほかの記号に変えてください（例: qq(…)、m!…!）。");
+            break;
+        case MarkKind::Pattern:
+            tip = intro + QStringLiteral(
+                              "正規表現の中では記号 %1 として働きます。\n"
+                              "\\Q と \\E で囲んでください（\\Q%2\\E）。")
+                              .arg(trail, character);
+            break;
+        case MarkKind::Array:
+            tip = intro + QStringLiteral(
+                              "後ろの英数字と合わせて配列として展開されます。\n"
+                              "シングルクォートで書くか、\"%1\" . \"…\" のように区切ってください。")
+                              .arg(character);
+            break;
+    }
     m_editor->SendScintilla(Sci::SCI_CALLTIPSHOW, static_cast<unsigned long>(start),
                             tip.toUtf8().constData());
+}
+
+long BackslashMarks::backslashRemedyAt(QsciScintilla* editor, const QPoint& globalPos) {
+    const auto escapeAt = [editor](long position) {
+        return position >= 0 && editor->SendScintilla(Sci::SCI_INDICATORVALUEAT, kIndicator,
+                                                      position) == kEscapeValue;
+    };
+    const QPoint point = editor->viewport()->mapFromGlobal(globalPos);
+    const long clicked =
+        editor->SendScintilla(Sci::SCI_CHARPOSITIONFROMPOINTCLOSE, point.x(), point.y());
+    if (escapeAt(clicked)) {
+        return editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(clicked));
+    }
+    const long caret = editor->SendScintilla(Sci::SCI_GETCURRENTPOS);
+    if (escapeAt(caret)) {
+        return editor->SendScintilla(Sci::SCI_POSITIONAFTER, static_cast<unsigned long>(caret));
+    }
+    const long before =
+        editor->SendScintilla(Sci::SCI_POSITIONBEFORE, static_cast<unsigned long>(caret));
+    return before < caret && escapeAt(before) ? caret : -1;
 }
 
 }  // namespace ondrel

@@ -1,37 +1,44 @@
 #pragma once
 
 #include <QByteArray>
-#include <QList>
+#include <QHash>
 #include <QObject>
 #include <QTimer>
 
 #include <string_view>
 #include <vector>
 
-#include "text/perl_line_states.h"
+#include "perl/perl_line_states.h"
 
 class QsciScintilla;
+class QPoint;
 
 namespace ondrel {
 
 class TextBox;
 
-// Marks in the text area every character whose second code page 932 byte, a backslash, Perl
-// would misread where it stands, and explains the mark when the mouse rests on it. The marks
-// are a Scintilla indicator: display only, never part of the text, its undo history, what is
-// saved, copied or printed. After an edit the lines from the edited one are rescanned until
-// one starts as before; a whole new text is scanned in slices from the event loop.
+// Marks in the text area every character whose second code page 932 byte Perl would read as
+// syntax where it stands (a backslash, a delimiter, a pattern's bracket or bar, an array's @),
+// and explains the mark when the mouse rests on it. The marks are one Scintilla indicator whose
+// value is the kind of mark plus one: display only, never part of the text, its undo history,
+// what is saved, copied or printed. After an edit the lines from the edited one are rescanned
+// until one starts as before; a whole new text is scanned in slices from the event loop.
 class BackslashMarks : public QObject {
     Q_OBJECT
 public:
-    // chars: the characters code page 932 writes with a second byte of 0x5C.
-    BackslashMarks(TextBox& textBox, const QList<char32_t>& chars);
+    // trailBytes: the characters code page 932 writes with an ASCII second byte, with that byte.
+    BackslashMarks(TextBox& textBox, const QHash<char32_t, char>& trailBytes);
     ~BackslashMarks() override;
 
     // True when every line's marks are up to date.
     bool idle() const { return m_states.done() && !m_timer.isActive(); }
 
     static constexpr int kIndicator = 9;
+
+    // Where the one remedy that is always right applies, a backslash after a character whose
+    // second byte is a backslash: the byte position after such a mark under globalPos (a
+    // click), or else under the caret or right before it. -1 when there is none.
+    static long backslashRemedyAt(QsciScintilla* editor, const QPoint& globalPos);
 
 private:
     void aboutToEdit(int position, int type);

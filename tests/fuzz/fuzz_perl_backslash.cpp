@@ -1,6 +1,8 @@
-// Any bytes as a document: the scanner never crashes and marks only watched characters, in
-// order and inside the text. Then one line break is deleted, as a user would, and the rescan
-// from the edited line must give every line the marks a scan of the new text from scratch gives.
+// Any bytes as a document: the scanner never crashes and marks only characters whose second
+// code page 932 byte can cause that kind of mark, in order and inside the text. Then one line
+// break is deleted, as a user would, and the rescan from the edited line must give every line
+// the marks a scan of the new text from scratch gives.
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -10,8 +12,8 @@
 #include <vector>
 
 #include "documents/cp932.h"
-#include "text/perl_backslash.h"
-#include "text/perl_line_states.h"
+#include "perl/perl_backslash.h"
+#include "perl/perl_line_states.h"
 
 namespace {
 
@@ -49,8 +51,8 @@ LineMarks scanAll(ondrel::PerlLineStates& states, const std::vector<std::string>
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const QList<char32_t> chars = ondrel::backslashTrailChars();
-    ondrel::PerlBackslashScanner scanner(chars);
+    static const QHash<char32_t, char> trails = ondrel::asciiTrailChars();
+    ondrel::PerlBackslashScanner scanner(trails);
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     int previousEnd = 0;
     for (const ondrel::ByteRange& range : scanner.scanText(text)) {
@@ -58,7 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               static_cast<std::size_t>(range.start + range.length) <= size);
         const QList<uint> codePoints =
             QString::fromUtf8(text.data() + range.start, range.length).toUcs4();
-        check(codePoints.size() == 1 && chars.contains(codePoints.front()));
+        check(codePoints.size() == 1 && trails.contains(codePoints.front()));
+        // Each kind of mark comes only from the second bytes that can cause it.
+        const std::string_view causes[] = {"\\", "@[\\]^`{|}~", "[]^{|", "@"};
+        check(causes[static_cast<int>(range.kind)].find(trails.value(codePoints.front())) !=
+              std::string_view::npos);
         previousEnd = range.start + range.length;
     }
 

@@ -1,75 +1,22 @@
-#include "text/perl_backslash.h"
+#include "perl/perl_line_scan.h"
 
 #include <algorithm>
+#include <string>
+
+#include "perl/perl_bytes.h"
 
 namespace ondrel {
+
+using namespace perlbytes;
 
 namespace {
 
 using State = PerlLineState;
 
-bool isWordStart(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-}
-
-bool isWord(char c) {
-    return isWordStart(c) || (c >= '0' && c <= '9');
-}
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
-
-bool isAscii(char c) {
-    return static_cast<unsigned char>(c) < 0x80;
-}
-
 char closingOf(char open) {
     static constexpr std::string_view kPairs = "()[]{}<>";
     const std::size_t at = kPairs.find(open);
     return at != std::string_view::npos && at % 2 == 0 ? kPairs[at + 1] : open;
-}
-
-// One UTF-8 character at i: its length, and its code point (0xFFFFFFFF for a byte that does
-// not begin a valid sequence; such a byte counts as one character of its own).
-int decodeAt(std::string_view s, std::size_t i, char32_t* codePoint) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    int length = 0;
-    char32_t value = 0;
-    if (b < 0x80) {
-        *codePoint = b;
-        return 1;
-    } else if (b >= 0xC2 && b <= 0xDF) {
-        length = 2;
-        value = b & 0x1F;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-        length = 3;
-        value = b & 0x0F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-        length = 4;
-        value = b & 0x07;
-    } else {
-        *codePoint = 0xFFFFFFFF;
-        return 1;
-    }
-    if (i + length > s.size()) {
-        *codePoint = 0xFFFFFFFF;
-        return 1;
-    }
-    for (int k = 1; k < length; ++k) {
-        const auto next = static_cast<unsigned char>(s[i + k]);
-        if ((next & 0xC0) != 0x80) {
-            *codePoint = 0xFFFFFFFF;
-            return 1;
-        }
-        value = (value << 6) | (next & 0x3F);
-    }
-    *codePoint = value;
-    return length;
 }
 
 // Words after which a term follows, so that a '/' begins a pattern.
@@ -81,51 +28,13 @@ bool expectsTerm(std::string_view word) {
     return std::find(std::begin(kWords), std::end(kWords), word) != std::end(kWords);
 }
 
-std::string_view withoutLineEnd(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-        line.remove_suffix(1);
-    }
-    return line;
+bool isPattern(State::Part part) {
+    return part == State::Pattern || part == State::LiteralPattern;
 }
 
-}  // namespace
-
-PerlBackslashScanner::PerlBackslashScanner(const QList<char32_t>& chars) {
-    for (char32_t c : chars) {
-        if (c < 0x110000) {
-            if (c >= m_watched.size()) {
-                m_watched.resize(c + 1, false);
-            }
-            m_watched[c] = true;
-        }
-    }
+bool interpolates(State::Part part) {
+    return part == State::Escaping || part == State::Pattern;
 }
-
-PerlLineState PerlBackslashScanner::documentStart() {
-    State state;
-    state.mode = State::Code;
-    return state;
-}
-
-std::uint32_t PerlBackslashScanner::intern(const std::vector<HereDoc>& docs) {
-    std::string key;
-    for (const HereDoc& doc : docs) {
-        key += std::to_string(doc.terminator.size());
-        key += doc.escaping ? 'e' : 's';
-        key += doc.indented ? 'i' : 'n';
-        key += doc.terminator;
-    }
-    const auto found = m_hereDocIds.find(key);
-    if (found != m_hereDocIds.end()) {
-        return found->second;
-    }
-    const auto id = static_cast<std::uint32_t>(m_hereDocLists.size());
-    m_hereDocLists.push_back(docs);
-    m_hereDocIds.emplace(std::move(key), id);
-    return id;
-}
-
-namespace {
 
 // The scan of one line that is not a here-document body: a small lexer of Perl's tokens that
 // matter for quoting. It reads bytes; a watched character counts, as for Perl, as its first
@@ -133,15 +42,10 @@ namespace {
 class LineScan {
 public:
     LineScan(const PerlBackslashScanner& scanner, std::string_view line, State& state,
-             std::vector<ByteRange>* marks)
-        : m_scanner(scanner), m_line(line), m_state(state), m_marks(marks) {}
+             std::vector<ByteRange>* marks, std::vector<NewHereDoc>& hereDocs)
+        : hereDocs(hereDocs), m_scanner(scanner), m_line(line), m_state(state), m_marks(marks) {}
 
-    struct NewHereDoc {
-        std::string_view terminator;
-        bool escaping;
-        bool indented;
-    };
-    std::vector<NewHereDoc> hereDocs;
+    std::vector<NewHereDoc>& hereDocs;
 
     void run() {
         while (m_i < m_line.size() && m_state.mode != State::End) {
@@ -171,6 +75,7 @@ private:
         m_state.part = State::NoPart;
         m_state.nextPart = State::NoPart;
         m_state.modifiers = false;
+        m_state.charClass = false;
         m_state.open = m_state.close = 0;
         m_state.depth = 0;
     }
@@ -181,19 +86,20 @@ private:
         m_state.part = part;
         m_state.nextPart = nextPart;
         m_state.modifiers = modifiers;
+        m_state.charClass = false;
         m_state.open = delimiter;
         m_state.close = closingOf(delimiter);
         m_state.depth = 1;
     }
 
-    // What follows an escape: one byte, but a watched character keeps its own backslash.
+    // What follows an escape: one byte, so a character whose second byte is syntax keeps it.
     void skipEscaped() {
         if (m_i >= m_line.size()) {
             return;
         }
         char32_t codePoint = 0;
         const int length = decodeAt(m_line, m_i, &codePoint);
-        if (!m_scanner.watched(codePoint)) {
+        if (m_scanner.trailOf(codePoint) == '\0') {
             m_i += length;
         }
     }
@@ -201,7 +107,6 @@ private:
     void quoted() {
         const char c = m_line[m_i];
         const bool single = m_state.part == State::Single;
-        const bool paired = m_state.open != m_state.close;
         if (c == '\\') {
             const char next = at(m_i + 1);
             ++m_i;
@@ -217,15 +122,20 @@ private:
             char32_t codePoint = 0;
             const int length = decodeAt(m_line, m_i, &codePoint);
             const std::size_t after = m_i + length;
-            if (!m_scanner.watched(codePoint)) {
+            const char trail = m_scanner.trailOf(codePoint);
+            if (trail != '\\') {
+                const std::size_t start = m_i;
                 m_i = after;
+                if (trail != '\0') {
+                    syntax(trail, start, length);
+                }
                 return;
             }
             const bool atEnd = after >= m_line.size();
             const char next = at(after);
             const bool nextIsDelimiter = !atEnd && (next == m_state.close || next == m_state.open);
             if (single ? nextIsDelimiter : (atEnd || next != '\\')) {
-                mark(m_i, length);
+                mark(m_i, length, MarkKind::Escape);
             }
             m_i = after;
             if (!single) {
@@ -236,10 +146,52 @@ private:
             return;
         }
         ++m_i;
-        if (paired && c == m_state.open) {
-            ++m_state.depth;
-        } else if (c == m_state.close && (!paired || --m_state.depth == 0)) {
-            endPart();
+        syntax(c, m_i - 1, 0);
+    }
+
+    // One byte of a quoted part that may be syntax: an ASCII character (length 0), or the
+    // second byte of the character of length bytes at start, which is marked when Perl reads
+    // that byte as syntax here.
+    void syntax(char c, std::size_t start, int length) {
+        const bool paired = m_state.open != m_state.close;
+        if (c == m_state.close || (paired && c == m_state.open)) {
+            mark(start, length, MarkKind::Delimiter);
+            if (c == m_state.open && paired) {
+                ++m_state.depth;
+            } else if (!paired || --m_state.depth == 0) {
+                endPart();
+            }
+            return;
+        }
+        if (isPattern(m_state.part)) {
+            patternSyntax(c, start, length);
+        }
+        if (c == '@' && interpolates(m_state.part) &&
+            startsArray(m_line, m_i, isPattern(m_state.part))) {
+            mark(start, length, MarkKind::Array);
+        }
+    }
+
+    void patternSyntax(char c, std::size_t start, int length) {
+        if (!m_state.charClass) {
+            if (c == '[') {
+                m_state.charClass = true;
+                // A ] first in the class, or after its ^, is one of its characters.
+                m_classStart = m_i + (at(m_i) == '^' ? 1 : 0);
+            }
+            if (c == '[' || c == '|' || c == '{' || c == '^') {
+                mark(start, length, MarkKind::Pattern);
+            }
+        } else if (c == '[' && length == 0 &&
+                   (at(m_i) == ':' || at(m_i) == '.' || at(m_i) == '=')) {
+            // [:alpha:] and its kin, whose ] does not end the class.
+            const std::size_t end = m_line.find(std::string{at(m_i), ']'}, m_i + 1);
+            if (end != std::string_view::npos) {
+                m_i = end + 2;
+            }
+        } else if (c == ']' && !(length == 0 && start == m_classStart)) {
+            m_state.charClass = false;
+            mark(start, length, MarkKind::Pattern);
         }
     }
 
@@ -256,6 +208,7 @@ private:
             } else {
                 m_state.depth = 1;
             }
+            m_state.charClass = false;
             return;
         }
         if (m_state.modifiers) {
@@ -301,7 +254,7 @@ private:
         } else if (c == '/') {
             ++m_i;
             if (m_state.expectTerm) {
-                openQuote(c, State::Escaping, State::NoPart, true);
+                openQuote(c, State::Pattern, State::NoPart, true);
             } else {
                 // A division, or the defined-or operator //.
                 if (at(m_i) == '/') {
@@ -334,7 +287,7 @@ private:
             char32_t codePoint = 0;
             m_i += decodeAt(m_line, m_i, &codePoint);
             // Its second byte is the backslash operator.
-            m_state.expectTerm = m_scanner.watched(codePoint);
+            m_state.expectTerm = m_scanner.trailOf(codePoint) == '\\';
         } else {
             ++m_i;
             m_state.expectTerm = true;
@@ -482,9 +435,15 @@ private:
         if (name == "q" || name == "qw") {
             part = State::Single;
         } else if (name == "m" || name == "qr") {
+            part = State::Pattern;
             modifiers = true;
-        } else if (name == "s" || name == "tr" || name == "y") {
+        } else if (name == "s") {
+            part = State::Pattern;
             nextPart = State::Escaping;
+            modifiers = true;
+        } else if (name == "tr" || name == "y") {
+            part = State::Transliteration;
+            nextPart = State::Transliteration;
             modifiers = true;
         } else if (name != "qq" && name != "qx") {
             return false;
@@ -500,6 +459,9 @@ private:
         }
         if (c == '\'' && name == "qx") {
             part = State::Single;
+        }
+        if (c == '\'' && part == State::Pattern) {
+            part = State::LiteralPattern;
         }
         if (c == '\'' && name == "s") {
             nextPart = State::Single;
@@ -517,9 +479,10 @@ private:
         return true;
     }
 
-    void mark(std::size_t start, int length) {
-        if (m_marks != nullptr) {
-            m_marks->push_back({static_cast<int>(start), length});
+    // Marks a character; an ASCII one (length 0) is the script's own syntax, never marked.
+    void mark(std::size_t start, int length, MarkKind kind) {
+        if (m_marks != nullptr && length > 0) {
+            m_marks->push_back({static_cast<int>(start), length, kind});
         }
     }
 
@@ -530,93 +493,14 @@ private:
     std::size_t m_i = 0;
     Previous m_previous = Previous::Other;
     bool m_sawSpace = true;  // a line break counts as space before a delimiter
+    std::size_t m_classStart = std::string_view::npos;  // where this line's class began
 };
-
-bool startsDirective(std::string_view line, std::string_view directive) {
-    return line.substr(0, directive.size()) == directive &&
-           (line.size() == directive.size() || !isWord(line[directive.size()]));
-}
 
 }  // namespace
 
-PerlLineState PerlBackslashScanner::scanLine(std::string_view line, const PerlLineState& start,
-                                             std::vector<ByteRange>* marks) {
-    State state = start.mode == State::Unscanned ? documentStart() : start;
-    if (state.hereDocs != 0) {
-        const HereDoc& doc = m_hereDocLists[state.hereDocs][state.hereDocIndex];
-        std::string_view content = withoutLineEnd(line);
-        if (doc.indented) {
-            while (!content.empty() && (content.front() == ' ' || content.front() == '\t')) {
-                content.remove_prefix(1);
-            }
-        }
-        if (content == doc.terminator) {
-            if (++state.hereDocIndex == m_hereDocLists[state.hereDocs].size()) {
-                state.hereDocs = 0;
-                state.hereDocIndex = 0;
-            }
-        } else if (doc.escaping && marks != nullptr) {
-            for (std::size_t i = 0; i < line.size();) {
-                char32_t codePoint = 0;
-                const int length = decodeAt(line, i, &codePoint);
-                if (watched(codePoint) && (i + length >= line.size() || line[i + length] != '\\')) {
-                    marks->push_back({static_cast<int>(i), length});
-                }
-                i += length;
-            }
-        }
-        return state;
-    }
-    if (state.mode == State::End) {
-        return state;
-    }
-    if (state.mode == State::Pod) {
-        if (startsDirective(line, "=cut")) {
-            state.mode = State::Code;
-            state.expectTerm = true;
-        }
-        return state;
-    }
-    if (state.mode == State::Code && line.size() > 1 && line[0] == '=' && isWordStart(line[1]) &&
-        !startsDirective(line, "=cut")) {
-        state.mode = State::Pod;
-        return state;
-    }
-    LineScan scan(*this, line, state, marks);
-    scan.run();
-    if (!scan.hereDocs.empty()) {
-        std::vector<HereDoc> docs;
-        docs.reserve(scan.hereDocs.size());
-        for (const auto& doc : scan.hereDocs) {
-            docs.push_back({std::string(doc.terminator), doc.escaping, doc.indented});
-        }
-        state.hereDocs = intern(docs);
-        state.hereDocIndex = 0;
-    }
-    return state;
-}
-
-std::vector<ByteRange> PerlBackslashScanner::scanText(std::string_view text) {
-    std::vector<ByteRange> all;
-    std::vector<ByteRange> marks;
-    State state = documentStart();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = start;
-        while (end < text.size() && text[end] != '\n' && text[end] != '\r') {
-            ++end;
-        }
-        if (end < text.size()) {
-            end += text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
-        }
-        marks.clear();
-        state = scanLine(text.substr(start, end - start), state, &marks);
-        for (const ByteRange& range : marks) {
-            all.push_back({static_cast<int>(start) + range.start, range.length});
-        }
-        start = end;
-    }
-    return all;
+void scanCodeLine(const PerlBackslashScanner& scanner, std::string_view line, PerlLineState& state,
+                  std::vector<ByteRange>* marks, std::vector<NewHereDoc>& hereDocs) {
+    LineScan(scanner, line, state, marks, hereDocs).run();
 }
 
 }  // namespace ondrel
