@@ -1,8 +1,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
-#include "documents/cp932_stream.h"
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"

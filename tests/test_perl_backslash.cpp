@@ -1,5 +1,6 @@
 #include <Qsci/qsciscintilla.h>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
 #include "fixture.h"

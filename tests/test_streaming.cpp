@@ -1,7 +1,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "documents/cp932_stream.h"
+#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "fixture.h"
 #include "test_files.h"

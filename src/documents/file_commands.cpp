@@ -1,7 +1,6 @@
 #include "documents/file_commands.h"
 
 #include "documents/cp932.h"
-#include "documents/cp932_stream.h"
 #include "documents/document_file.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
