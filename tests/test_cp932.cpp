@@ -1,6 +1,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <numeric>
+
 #include "cp932_text.h"
 #include "documents/cp932.h"
 #include "fixture.h"
@@ -72,6 +74,8 @@ private slots:
         const QByteArray controls("SUB\x1A FS\x1C DEL\x7F");
         addRow("control characters", QString::fromLatin1(controls), controls,
                QString::fromLatin1(controls));
+        const QString singles = QStringLiteral("\u0080\uF8F0\uF8F1\uF8F2\uF8F3");
+        addRow("single bytes", singles, QByteArray("\x80\xA0\xFD\xFE\xFF"), singles);
     }
 
     void writtenAndOpened() {
@@ -147,10 +151,9 @@ private slots:
 
     void firstBadByte_data() {
         addColumns<std::tuple<QByteArray, int>>();  // bytes; offset of the first bad one
-        addRow("undefined single byte", QByteArray("abc\x80xyz"), 3);
+        addRow("unassigned code", QByteArray("abc\x85\x40xyz"), 3);
         addRow("lead byte at the end", QByteArray("ab\x82"), 2);
         addRow("bad trail after kanji", QByteArray("\x8A\xBF\x81\x20"), 2);
-        addRow("utf-16 byte order mark", QByteArray::fromHex("fffe6100"), 0);
         addRow("utf-8 byte order mark", QByteArray::fromHex("efbbbf616263"), 0);
     }
 
@@ -169,6 +172,9 @@ private slots:
         addRow("before a jis spelling", QStringLiteral("\r\n\u2212\uAC00\u00AC"), 1, 2, 2, 0xAC00u);
         addRow("after lone cr and lf", QStringLiteral("a\rb\nc\u0101"), 1, 3, 2, 0x101u);
         addRow("korean", QStringLiteral("한"), 1, 1, 1, 0xD55Cu);
+        // One ICU drops, one it writes as another character (№).
+        addRow("zero-width no-break space, private use", QStringLiteral("a\uFEFFb\r\n\uF86F"), 2, 2,
+               1, 0xF86Fu);
         addRow("eight counted, five reported", QStringLiteral("ok😀").repeated(8), 8, 1, 15,
                0x1F600u);
     }
@@ -183,6 +189,51 @@ private slots:
         QCOMPARE(encoded.firstUnencodable.last().line, qsizetype(line));
         QCOMPARE(encoded.firstUnencodable.last().column, qsizetype(column));
         QCOMPARE(uint(encoded.firstUnencodable.last().codePoint), codePoint);
+    }
+
+    // Every character after "x" is written as bytes that open as that character (one of the six
+    // JIS spellings as another character written at the same code), or is reported at its
+    // place. Surrogates, which UTF-8 cannot hold, are given as their three bytes.
+    void everyCharacterWrittenOrReported() {
+        cp932StreamSettings().threads = 1;
+        const QString jisSpellings = QStringLiteral("\u301C\u2016\u2212\u00A2\u00A3\u00AC");
+        QList<char32_t> characters(0x10000);
+        std::iota(characters.begin(), characters.end(), 0);
+        characters << 0x10000 << 0x1F600 << 0xE0001 << 0xF0000 << 0x10FFFF;
+        QStringList faults;
+        int respelled = 0;
+        for (const char32_t c : characters) {
+            const bool surrogate = c >= 0xD800 && c <= 0xDFFF;
+            const QByteArray utf8 = surrogate ? QByteArray("\xED") + char(0x80 | (c >> 6 & 0x3F)) +
+                                                    char(0x80 | (c & 0x3F))
+                                              : QString::fromUcs4(&c, 1).toUtf8();
+            const Cp932Encoded encoded = encodeCp932Utf8("x" + utf8);
+            const QString name = QStringLiteral("U+%1").arg(uint(c), 4, 16, QChar('0'));
+            if (!encoded.ok()) {
+                const UnencodableChar want{1, 2, surrogate ? char32_t(0xFFFD) : c};
+                const UnencodableChar got = encoded.firstUnencodable.value(0);
+                // A surrogate's three bytes are three that are not UTF-8.
+                if (encoded.unencodableCount != (surrogate ? 3 : 1) || got.line != want.line ||
+                    got.column != want.column || got.codePoint != want.codePoint) {
+                    faults << name + QStringLiteral(" reported wrongly");
+                }
+                continue;
+            }
+            const QString opened = decodeCp932(encoded.bytes).text;
+            if (opened == QStringLiteral("x") + QString::fromUtf8(utf8)) {
+                continue;
+            }
+            const bool sameCode =
+                opened.size() == 2 && encodeCp932Utf8(opened.toUtf8()).bytes == encoded.bytes;
+            if (jisSpellings.contains(QString::fromUcs4(&c, 1)) && sameCode) {
+                ++respelled;
+            } else {
+                faults << name + QStringLiteral(" written as ") + encoded.bytes.toHex(' ');
+            }
+        }
+        cp932StreamSettings() = {};
+        QCOMPARE(faults.join(u','), QString());
+        QCOMPARE(respelled, jisSpellings.size());
     }
 
     void clearlyUtf8_data() {

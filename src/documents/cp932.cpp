@@ -250,7 +250,7 @@ Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms) {
         const QByteArrayView piece = utf8.sliced(at, end - at);
         const qsizetype n = converter.convert(piece, result.bytes.data() + written,
                                               piece.size() + 2, end == utf8.size());
-        if (n < 0) {
+        if (n < 0 || holdsUnwritable(piece)) {
             result.bytes.clear();
             findUnencodable(utf8, result);
             if (result.unencodableCount == 0) {

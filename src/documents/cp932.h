@@ -86,9 +86,10 @@ struct Cp932Encoded {
 
 constexpr int kReportedUnencodable = 5;
 
-// Encodes UTF-8, piece by piece. The JIS spellings of six characters (U+301C, U+2016, U+2212,
-// U+00A2, U+00A3, U+00AC) are written at the codes of the code page's spellings; a character
-// the code page cannot hold is reported (a byte that is not UTF-8 as U+FFFD). forms, when given, are the codes written for
+// Encodes UTF-8, piece by piece. Every character is written as bytes that read back as that
+// character, except the JIS spellings of six characters (U+301C, U+2016, U+2212, U+00A2,
+// U+00A3, U+00AC), written at the codes of the code page's spellings; any other character is
+// reported (a byte that is not UTF-8 as U+FFFD). forms, when given, are the codes written for
 // the characters it names. The bytes have room for two more, for a line break the caller adds.
 Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms = {});
 

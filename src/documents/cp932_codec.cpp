@@ -13,6 +13,16 @@ namespace ondrel::cp932 {
 
 namespace {
 
+// Five single bytes ICU's table refuses, which the code page 932 of the desktop reads and
+// writes back: 0x80 as U+0080, the others at the end of the private use area.
+constexpr std::array<std::pair<unsigned char, char16_t>, 5> kSingleBytes = {{
+    {0x80, u'\u0080'},
+    {0xA0, u'\uF8F0'},
+    {0xFD, u'\uF8F1'},
+    {0xFE, u'\uF8F2'},
+    {0xFF, u'\uF8F3'},
+}};
+
 // Six characters of JIS X 0208 have two Unicode spellings: the JIS one, which Linux input
 // methods type and ICU refuses, and the code page's own, which it writes at the same code.
 constexpr std::array<std::pair<char16_t, char16_t>, 6> kJisSpellings = {{
@@ -33,19 +43,45 @@ char16_t codePageSpelling(char32_t c) {
     return 0;
 }
 
-// Called by ICU for every character it cannot write: the JIS spellings are written, anything
-// else is left to ICU's own stop.
-void writeSpellings(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
-                    int32_t length, UChar32 c, UConverterCallbackReason reason, UErrorCode* error) {
-    const char16_t spelling = reason == UCNV_UNASSIGNED ? codePageSpelling(c) : 0;
-    if (spelling == 0) {
-        UCNV_FROM_U_CALLBACK_STOP(context, args, units, length, c, reason, error);
+// Called by ICU for every byte sequence it cannot read: the single bytes above are read,
+// anything else (and a lead byte cut off by the end of the text) stops the conversion.
+void readSingleBytes(const void*, UConverterToUnicodeArgs* args, const char* bytes, int32_t length,
+                     UConverterCallbackReason reason, UErrorCode* error) {
+    if ((reason != UCNV_UNASSIGNED && reason != UCNV_ILLEGAL) || length != 1 ||
+        *error == U_TRUNCATED_CHAR_FOUND) {
         return;
     }
-    *error = U_ZERO_ERROR;
-    const UChar unit = spelling;
-    const UChar* from = &unit;
-    ucnv_cbFromUWriteUChars(args, &from, from + 1, 0, error);
+    for (const auto& [byte, c] : kSingleBytes) {
+        if (static_cast<unsigned char>(bytes[0]) == byte) {
+            *error = U_ZERO_ERROR;
+            const UChar unit = c;
+            ucnv_cbToUWriteUChars(args, &unit, 1, 0, error);
+            return;
+        }
+    }
+}
+
+// Called by ICU for every character it cannot write: the single bytes' characters and the
+// JIS spellings are written, anything else stops the conversion.
+void writeSpellings(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t, UChar32 c,
+                    UConverterCallbackReason reason, UErrorCode* error) {
+    if (reason != UCNV_UNASSIGNED) {
+        return;
+    }
+    for (const auto& [byte, character] : kSingleBytes) {
+        if (c == character) {
+            *error = U_ZERO_ERROR;
+            const char written = static_cast<char>(byte);
+            ucnv_cbFromUWriteBytes(args, &written, 1, 0, error);
+            return;
+        }
+    }
+    if (const char16_t spelling = codePageSpelling(c)) {
+        *error = U_ZERO_ERROR;
+        const UChar unit = spelling;
+        const UChar* from = &unit;
+        ucnv_cbFromUWriteUChars(args, &from, from + 1, 0, error);
+    }
 }
 
 // Every refusal stops the conversion, in both directions of both converters.
@@ -56,7 +92,8 @@ UConverter* openConverter(const char* name) {
         return nullptr;
     }
     const bool codePage = std::strcmp(name, "UTF-8") != 0;
-    ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
+    ucnv_setToUCallBack(converter, codePage ? readSingleBytes : UCNV_TO_U_CALLBACK_STOP, nullptr,
+                        nullptr, nullptr, &error);
     ucnv_setFromUCallBack(converter, codePage ? writeSpellings : UCNV_FROM_U_CALLBACK_STOP, nullptr,
                           nullptr, nullptr, &error);
     if (U_FAILURE(error)) {
@@ -123,7 +160,7 @@ CodeTable learnCodeTable() {
             table.character[code] = read[0].unicode();
         }
     }
-    // What each character is written as.
+    // What each character is written as, read back through the table.
     std::vector<quint16> writtenCode(0x10000, 0);
     for (char32_t c = 0x80; c < 0x10000; ++c) {
         if (c >= 0xD800 && c <= 0xDFFF) {
@@ -133,10 +170,18 @@ CodeTable learnCodeTable() {
         if (!written) {
             continue;  // a conversion stops at it
         }
-        table.writable[c] = !written->isEmpty();
         const auto first = static_cast<unsigned char>(written->isEmpty() ? 0 : written->at(0));
         if (written->size() == (isLeadByte(first) ? 2 : 1)) {
-            writtenCode[c] = written->size() == 2 ? codeAt(*written, 0) : first;
+            const quint16 code = written->size() == 2 ? codeAt(*written, 0) : first;
+            const char16_t back = table.character[code];
+            table.writable[c] =
+                back == c || (back != CodeTable::kNone && back == codePageSpelling(c));
+            writtenCode[c] = code;
+        }
+        if (!table.writable[c]) {
+            // Accepted by the converter, so only a check after it finds it.
+            const unsigned char lead = c < 0x800 ? 0xC0 | (c >> 6) : 0xE0 | (c >> 12);
+            table.checkFromLead = std::min(table.checkFromLead, lead);
         }
     }
     // The codes that are not the ones written for their character.
@@ -289,6 +334,34 @@ qsizetype firstBadByte(QByteArrayView bytes) {
     }
     // The converter disagreed with its own table; the end is the best place to name.
     return bytes.size() > 0 ? bytes.size() - 1 : 0;
+}
+
+bool holdsUnwritable(QByteArrayView utf8) {
+    const CodeTable& table = codeTable();
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    for (p = std::find_if(p, end, [&](unsigned char b) { return b >= table.checkFromLead; });
+         p != end;
+         p = std::find_if(p + 1, end, [&](unsigned char b) { return b >= table.checkFromLead; })) {
+        // The converter accepted the piece, so *p starts a character; one the end of the
+        // piece cuts is left to the full check.
+        const int length = *p < 0xE0 ? 2 : *p < 0xF0 ? 3 : 4;
+        if (end - p < length) {
+            return true;
+        }
+        char32_t c;
+        if (*p < 0xE0) {
+            c = (*p & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+        } else if (*p < 0xF0) {
+            c = (*p & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+        } else {
+            return true;  // beyond the Basic Multilingual Plane
+        }
+        if (!table.isWritable(c)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace ondrel::cp932

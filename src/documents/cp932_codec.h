@@ -27,8 +27,13 @@ inline quint16 codeAt(QByteArrayView bytes, qsizetype i) {
 // Converts code page 932 to UTF-8, or UTF-8 to code page 932, as the code page reads and
 // writes, where ICU's table differs from it:
 // - the three controls its table trades among themselves (0x1A, 0x1C, 0x7F) stay in place;
+// - the single bytes 0x80, 0xA0, 0xFD, 0xFE and 0xFF read as U+0080 and U+F8F0 to U+F8F3
+//   and are written back;
 // - the JIS spellings of six characters are written at the code page's codes.
-// Any other byte or character it cannot convert stops it: nothing is substituted.
+// Any other byte or character it cannot convert exactly stops it: nothing is substituted,
+// and no character is dropped (ICU's own stop drops the ignorable ones, U+FEFF among them).
+// Private-use characters ICU writes at another character's code are not stopped here:
+// `CodeTable::writable` knows them.
 class Converter {
 public:
     enum class Direction { ToUtf8, FromUtf8 };
@@ -63,9 +68,12 @@ struct CodeTable {
     std::array<char16_t, 0x10000> character{};
     // Codes the converter writes back for the character they read as.
     std::bitset<0x10000> roundTrip;
-    // Characters of the Basic Multilingual Plane that are written as one or two bytes. No
-    // character beyond that plane is.
+    // Characters of the Basic Multilingual Plane that are written as bytes that read back as
+    // themselves or, for a JIS spelling, as the code page's spelling. No character beyond
+    // that plane is.
     std::bitset<0x10000> writable;
+    // UTF-8 lead bytes from which a character the converter accepts may not be writable.
+    unsigned char checkFromLead = 0xF0;
 
     // The characters code page 932 holds at more than one code: every code of such a
     // character, preferred or not, and the character.
@@ -88,5 +96,8 @@ QHash<char16_t, quint16> firstCodes(QByteArrayView bytes);
 
 // The offset of the first character of bytes that does not decode.
 qsizetype firstBadByte(QByteArrayView bytes);
+
+// Whether a piece of UTF-8 the converter accepted holds a character that is not writable.
+bool holdsUnwritable(QByteArrayView utf8);
 
 }  // namespace ondrel::cp932
