@@ -18,6 +18,7 @@ private slots:
     void cleanup() { cp932StreamSettings() = Cp932StreamSettings(); }
     void badLastPieceLeavesDocumentAndUndo();
     void piecesInParallelGiveTheOnePieceDocument();
+    void longLineInBoundedParts();
 };
 
 void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
@@ -91,6 +92,23 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
     expected.replace("\x87\x90", "\x81\xe0").replace("\x81\xe6", "\x87\x9a");
     QVERIFY(saved[0] == expected);
     QVERIFY(saved[1] == expected);
+}
+
+// A line longer than a piece is converted and handed on in parts of under two pieces, however its
+// characters fall across the parts' ends: no call of the converter needs more room than that.
+void StreamingTest::longLineInBoundedParts() {
+    cp932StreamSettings() = {1001, 1};
+    const QByteArray line = "x" + QByteArray("\x93\xfa\x96\x7b\x82\xa0").repeated(2000) + "\r\n";
+    QByteArray utf8;
+    qsizetype largest = 0;
+    Cp932Decoder decoder([&](QByteArrayView part, qint64) {
+        utf8 += part;
+        largest = std::max(largest, part.size());
+    });
+    decoder.add(line);
+    QVERIFY(decoder.finish().ok());
+    QCOMPARE(QString::fromUtf8(utf8), "x" + QStringLiteral("日本あ").repeated(2000) + "\r\n");
+    QVERIFY2(largest < 3 * 2 * 1001 + 3, QByteArray::number(largest));
 }
 
 ONDREL_TEST_MAIN(StreamingTest)

@@ -55,8 +55,12 @@ DecodedPiece decodePiece(const QByteArray& piece, qsizetype partBytes) {
     decoded.validUtf8 = QByteArrayView(piece).isValidUtf8();
     decoded.longSequence = decoded.validUtf8 && hasByteFromE0(piece);
     Converter converter(Converter::Direction::ToUtf8);
+    // Parts of equal size, each less than twice partBytes, so a piece a little longer than
+    // partBytes is not left with a small part of its own.
+    const qsizetype parts = std::max<qsizetype>(1, piece.size() / partBytes);
+    const qsizetype partSize = (piece.size() + parts - 1) / parts;
     for (qsizetype at = 0; at < piece.size();) {
-        const qsizetype size = std::min(partBytes, piece.size() - at);
+        const qsizetype size = std::min(partSize, piece.size() - at);
         // No character of code page 932 takes more than three bytes of UTF-8; three more for
         // one the previous part cut.
         QByteArray utf8(size * 3 + 3, Qt::Uninitialized);
@@ -141,6 +145,9 @@ Cp932StreamSettings& cp932StreamSettings() {
 struct Cp932Decoder::State {
     Sink sink;
     int threads = 1;
+    // ICU takes less than 2 GiB of room in one call: a line of a few hundred MiB is converted
+    // in parts.
+    qsizetype partBytes = 1;
     // Pieces being decoded, oldest first.
     std::deque<QFuture<DecodedPiece>> pending;
     qint64 decoded = 0;
@@ -182,8 +189,9 @@ struct Cp932Decoder::State {
 
 Cp932Decoder::Cp932Decoder(Sink sink) : m_state(std::make_unique<State>()) {
     m_state->sink = std::move(sink);
-    const int threads = cp932StreamSettings().threads;
-    m_state->threads = threads > 0 ? threads : QThread::idealThreadCount();
+    const Cp932StreamSettings& settings = cp932StreamSettings();
+    m_state->threads = settings.threads > 0 ? settings.threads : QThread::idealThreadCount();
+    m_state->partBytes = std::max<qsizetype>(1, settings.pieceBytes);
 }
 
 Cp932Decoder::~Cp932Decoder() {
@@ -203,10 +211,9 @@ bool Cp932Decoder::add(const QByteArray& piece) {
         s.byteOrderMark = piece.startsWith("\xEF\xBB\xBF");
     }
     if (s.threads <= 1) {
-        s.take(decodePiece(piece, std::max<qsizetype>(1, piece.size())));
+        s.take(decodePiece(piece, s.partBytes));
     } else {
-        s.pending.push_back(
-            QtConcurrent::run(decodePiece, piece, std::max<qsizetype>(1, piece.size())));
+        s.pending.push_back(QtConcurrent::run(decodePiece, piece, s.partBytes));
         // The caller's thread appends one piece while the others are decoded.
         while (static_cast<int>(s.pending.size()) > s.threads) {
             s.takeOldest();

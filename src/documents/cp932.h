@@ -26,7 +26,8 @@ using Cp932Forms = QHash<char16_t, quint16>;
 // How a large text is split for conversion: pieces of about pieceBytes, each cut just after a
 // line feed (a line feed is never part of another character, in code page 932 as in UTF-8),
 // decoded on up to threads threads at once (0: one per core). A longer line is converted and
-// handed on in parts of pieceBytes. One setting for the whole program; tests change it.
+// handed on in parts of less than twice pieceBytes. One setting for the whole program; tests
+// change it.
 struct Cp932StreamSettings {
     qsizetype pieceBytes = qsizetype(1) << 20;
     int threads = 0;
