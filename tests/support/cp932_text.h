@@ -4,8 +4,6 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <algorithm>
-
 #include "documents/cp932.h"
 
 namespace ondrel {
@@ -21,19 +19,8 @@ struct Cp932Decoded {
 inline Cp932Decoded decodeCp932(QByteArrayView bytes) {
     QByteArray utf8;
     Cp932Decoder decoder([&utf8](QByteArrayView part, qint64) { utf8 += part; });
-    // Pieces cut after line feeds, as Open cuts them; the bytes outlive the decoder, so the
-    // pieces need no copies of their own.
-    const qsizetype pieceBytes = std::max<qsizetype>(1, cp932StreamSettings().pieceBytes);
-    for (qsizetype from = 0; from < bytes.size();) {
-        const QByteArrayView window = bytes.sliced(from, std::min(pieceBytes, bytes.size() - from));
-        qsizetype end = window.lastIndexOf('\n');
-        end = end >= 0 ? from + end : bytes.indexOf('\n', from + window.size());
-        end = end < 0 ? bytes.size() : end + 1;
-        if (!decoder.add(QByteArray::fromRawData(bytes.data() + from, end - from))) {
-            break;
-        }
-        from = end;
-    }
+    // One piece, the last; the bytes outlive the decoder, so it needs no copy of its own.
+    decoder.add(QByteArray::fromRawData(bytes.data(), bytes.size()));
     const Cp932StreamResult streamed = decoder.finish();
     Cp932Decoded result;
     result.badOffset = streamed.badOffset;
