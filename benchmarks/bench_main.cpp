@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/program.h"
+#include "cp932_text.h"
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
 #include "fixture.h"

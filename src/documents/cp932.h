@@ -4,8 +4,6 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
-#include <QString>
-#include <QStringView>
 
 #include <functional>
 #include <memory>
@@ -93,11 +91,6 @@ constexpr int kReportedUnencodable = 5;
 // reported (a byte that is not UTF-8 as U+FFFD). forms, when given, are the codes written for
 // the characters it names. The bytes have room for two more, for a line break the caller adds.
 Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms = {});
-
-// The same for a text held in UTF-16.
-inline Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {}) {
-    return encodeCp932Utf8(text.toUtf8(), forms);
-}
 
 // Every character that code page 932 writes as two bytes ending in byte, in code point order.
 QList<char32_t> trailByteChars(char byte);

@@ -13,6 +13,11 @@ namespace ondrel::cp932 {
 
 namespace {
 
+quint16 codeAt(QByteArrayView bytes, qsizetype i) {
+    return static_cast<quint16>((static_cast<unsigned char>(bytes[i]) << 8) |
+                                static_cast<unsigned char>(bytes[i + 1]));
+}
+
 // Five single bytes ICU's table refuses, which the code page 932 of the desktop reads and
 // writes back: 0x80 as U+0080, the others at the end of the private use area.
 constexpr std::array<std::pair<unsigned char, char16_t>, 5> kSingleBytes = {{

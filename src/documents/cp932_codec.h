@@ -19,11 +19,6 @@ inline bool isLeadByte(unsigned char b) {
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
-inline quint16 codeAt(QByteArrayView bytes, qsizetype i) {
-    return static_cast<quint16>((static_cast<unsigned char>(bytes[i]) << 8) |
-                                static_cast<unsigned char>(bytes[i + 1]));
-}
-
 // Converts code page 932 to UTF-8, or UTF-8 to code page 932, as the code page reads and
 // writes, where ICU's table differs from it:
 // - the three controls its table trades among themselves (0x1A, 0x1C, 0x7F) stay in place;

@@ -3,10 +3,13 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringView>
 
 #include "documents/cp932.h"
 
 namespace ondrel {
+
+// Code page 932 to and from UTF-16 text, as the tests compare them.
 
 // Bytes of code page 932 read as Open reads them, into one UTF-16 text.
 struct Cp932Decoded {
@@ -15,6 +18,12 @@ struct Cp932Decoded {
     qsizetype badOffset = -1;  // of the first byte that does not decode, or -1
     bool ok() const { return badOffset < 0; }
 };
+
+// A text encoded as Save encodes the text area's UTF-8. A lone surrogate, which UTF-8 cannot
+// hold, would reach it as '?'.
+inline Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms = {}) {
+    return encodeCp932Utf8(text.toUtf8(), forms);
+}
 
 inline Cp932Decoded decodeCp932(QByteArrayView bytes) {
     QByteArray utf8;
