@@ -32,8 +32,6 @@ void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
     Fixture f;
     f.setDocument(QStringLiteral("old text\r\n"), 3, 3);
     InsertAtCaret(f.text(), QStringLiteral("日本"));
-    f.text().select(1, 2);
-    const QString caption = f.window.windowTitle();
     f.dialogs.pushText(path);
     f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
     f.dialogs.push(ScriptedDialogs::cancel());
@@ -44,12 +42,8 @@ void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
         QStringLiteral("ファイルを開けません。\r\n") + path +
             QStringLiteral("\r\nShift_JIS (CP932) のテキストとして読めないバイトがあります（") +
             QString::number(bytes.size()) + QStringLiteral(" バイト目）。"));
+    // The rest of what a failed open keeps is the open failure table's.
     QCOMPARE(f.text().text(), QStringLiteral("old日本 text\r\n"));
-    QCOMPARE(f.text().selectionStart(), 1);
-    QCOMPARE(f.text().selectionEnd(), 2);
-    QCOMPARE(f.window.windowTitle(), caption);
-    QCOMPARE(f.window.files().fileName(), QString());
-    QVERIFY(f.text().canUndo());
     f.text().undo();
     QCOMPARE(f.text().text(), QStringLiteral("old text\r\n"));
 }
