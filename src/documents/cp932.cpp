@@ -17,6 +17,10 @@ using namespace cp932;
 
 namespace {
 
+// However large the pieces are set, a part of less than twice this, at three bytes of UTF-8 a
+// byte, stays under ICU's 2 GiB.
+constexpr qsizetype kMostPartBytes = qsizetype(256) << 20;
+
 // Whether any byte is 0xE0 or above, eight bytes at a time through plain ASCII.
 bool hasByteFromE0(QByteArrayView bytes) {
     qsizetype i = 0;
@@ -191,7 +195,7 @@ Cp932Decoder::Cp932Decoder(Sink sink) : m_state(std::make_unique<State>()) {
     m_state->sink = std::move(sink);
     const Cp932StreamSettings& settings = cp932StreamSettings();
     m_state->threads = settings.threads > 0 ? settings.threads : QThread::idealThreadCount();
-    m_state->partBytes = std::max<qsizetype>(1, settings.pieceBytes);
+    m_state->partBytes = std::clamp<qsizetype>(settings.pieceBytes, 1, kMostPartBytes);
 }
 
 Cp932Decoder::~Cp932Decoder() {
@@ -241,7 +245,8 @@ Cp932StreamResult Cp932Decoder::finish() {
 
 Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms) {
     // At least a whole character of UTF-8, so a piece always ends where one does.
-    const qsizetype pieceBytes = std::max<qsizetype>(4, cp932StreamSettings().pieceBytes);
+    const qsizetype pieceBytes =
+        std::clamp<qsizetype>(cp932StreamSettings().pieceBytes, 4, kMostPartBytes);
     Cp932Encoded result;
     // No character takes more bytes in code page 932 than in UTF-8.
     result.bytes = QByteArray(utf8.size() + 2, Qt::Uninitialized);
