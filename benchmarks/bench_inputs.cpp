@@ -3,7 +3,9 @@
 #include <Qsci/qsciscintilla.h>
 #include <QFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 
 namespace ondrel::bench {
@@ -53,6 +55,11 @@ QByteArray fileBytes(const QString& path) {
 QString bareDecode(const QByteArray& bytes) {
     QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
     return decoder.decode(bytes);
+}
+
+QByteArray bareEncode(const QString& text) {
+    QStringEncoder encoder("windows-31j", QStringConverter::Flag::Stateless);
+    return encoder.encode(text);
 }
 
 void setTextOnce(QsciScintilla& editor, const QString& text) {

@@ -24,6 +24,8 @@ QByteArray fileBytes(const QString& path);
 
 // The plain way to read code page 932: Qt's own decoder, to UTF-16.
 QString bareDecode(const QByteArray& bytes);
+// The plain way to write it: Qt's own encoder, from UTF-16.
+QByteArray bareEncode(const QString& text);
 
 // The plain way to fill a text area: one SCI_SETTEXT.
 void setTextOnce(QsciScintilla& editor, const QString& text);

@@ -81,7 +81,7 @@ void SaveBaselinePlainWrite(benchmark::State& state) {
         utf8.truncate(length);
         QFile file(path);
         file.open(QIODevice::WriteOnly);
-        file.write(encodeCp932(QString::fromUtf8(utf8)).bytes + "\r\n");
+        file.write(bareEncode(QString::fromUtf8(utf8)) + "\r\n");
     }
 }
 

@@ -306,7 +306,7 @@ private slots:
         addRow("missing file", "none.cgi", QByteArray("<missing>"), "ファイルが見つかりません。");
         addRow("folder", "folder.cgi", QByteArray("<dir>"), "フォルダー");
         addRow("larger than 1 GB", "huge.dat", QByteArray("<huge>"), "ファイルが大きすぎます");
-        addRow("invalid bytes", "bad.dat", QByteArray("ok\r\n\x80\x81"), "（5 バイト目）");
+        addRow("invalid bytes", "bad.dat", QByteArray("ok\r\n\x85\x40"), "（5 バイト目）");
         addRow("utf-8 japanese", "utf8.txt", QStringLiteral("日本語のテキストです。\n").toUtf8(),
                "UTF-8");
         addRow("utf-8 full-width", "full.txt", QStringLiteral("print \"（テスト）\";\n").toUtf8(),

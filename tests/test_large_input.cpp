@@ -2,7 +2,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "documents/cp932.h"
+#include "cp932_text.h"
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"

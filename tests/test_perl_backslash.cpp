@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 #include "editing/backslash_marks.h"
 #include "fixture.h"

@@ -7,6 +7,7 @@
 #include "documents/file_commands.h"
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
+#include "cp932_text.h"
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"

@@ -15,6 +15,7 @@
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/recovery.h"
+#include "cp932_text.h"
 #include "fixture.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"

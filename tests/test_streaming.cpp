@@ -1,7 +1,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "documents/cp932_stream.h"
+#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "fixture.h"
 #include "test_files.h"
@@ -18,6 +18,7 @@ private slots:
     void cleanup() { cp932StreamSettings() = Cp932StreamSettings(); }
     void badLastPieceLeavesDocumentAndUndo();
     void piecesInParallelGiveTheOnePieceDocument();
+    void longLineInBoundedParts();
 };
 
 void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
@@ -32,8 +33,6 @@ void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
     f.setDocument(QStringLiteral("old text\r\n"), 3, 3);
     InsertAtCaret(f.text(), QStringLiteral("日本"));
     f.text().setUnmodified();  // Open would first ask about the changes
-    f.text().select(1, 2);
-    const QString caption = f.window.windowTitle();
     f.dialogs.pushText(path);
     f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
     f.dialogs.push(ScriptedDialogs::cancel());
@@ -44,12 +43,8 @@ void StreamingTest::badLastPieceLeavesDocumentAndUndo() {
         QStringLiteral("ファイルを開けません。\r\n") + path +
             QStringLiteral("\r\nShift_JIS (CP932) のテキストとして読めないバイトがあります（") +
             QString::number(bytes.size()) + QStringLiteral(" バイト目）。"));
+    // The rest of what a failed open keeps is the open failure table's.
     QCOMPARE(f.text().text(), QStringLiteral("old日本 text\r\n"));
-    QCOMPARE(f.text().selectionStart(), 1);
-    QCOMPARE(f.text().selectionEnd(), 2);
-    QCOMPARE(f.window.windowTitle(), caption);
-    QCOMPARE(f.window.files().fileName(), QString());
-    QVERIFY(f.text().canUndo());
     f.text().undo();
     QCOMPARE(f.text().text(), QStringLiteral("old text\r\n"));
 }
@@ -58,9 +53,10 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("mixed.cgi"));
     // ≒ first at the converter's code, then at NEC's; ∵ first at NEC's, then at the
-    // converter's; half-width katakana, NUL, a lone CR and a line far longer than a piece.
+    // converter's; half-width katakana, NUL, the single bytes ICU's table lacks, a lone CR and
+    // a line far longer than a piece.
     const char lineBytes[] =
-        "$a = \"\x81\xe0\xb1\xb2\x00\";\r"
+        "$a = \"\x81\xe0\xb1\xb2\x00\x80\xa0\xfd\xfe\xff\";\r"
         "# \x87\x9a\x93\xfa\x96\x7b\r\n";
     const QByteArray line(lineBytes, sizeof(lineBytes) - 1);
     const QByteArray bytes = line.repeated(3000) + QByteArray("\x82\xa0").repeated(40000) + "\r\n" +
@@ -81,7 +77,7 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
         f.choose("mnuNameSave");
         saved[run] = readBytes(copy);
     }
-    const char start[] = "$a = \"≒ｱｲ\0\";\r# ∵日本\r\n";
+    const char start[] = "$a = \"≒ｱｲ\0\u0080\uF8F0\uF8F1\uF8F2\uF8F3\";\r# ∵日本\r\n";
     QVERIFY(texts[0].startsWith(QString::fromUtf8(start, sizeof(start) - 1)));
     // The last line feed is the file's final line break, kept out of the text.
     QVERIFY(texts[0].endsWith(QStringLiteral("≒∵")));
@@ -92,6 +88,23 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
     expected.replace("\x87\x90", "\x81\xe0").replace("\x81\xe6", "\x87\x9a");
     QVERIFY(saved[0] == expected);
     QVERIFY(saved[1] == expected);
+}
+
+// A line longer than a piece is converted and handed on in parts of under two pieces, however its
+// characters fall across the parts' ends: no call of the converter needs more room than that.
+void StreamingTest::longLineInBoundedParts() {
+    cp932StreamSettings() = {1001, 1};
+    const QByteArray line = "x" + QByteArray("\x93\xfa\x96\x7b\x82\xa0").repeated(2000) + "\r\n";
+    QByteArray utf8;
+    qsizetype largest = 0;
+    Cp932Decoder decoder([&](QByteArrayView part, qint64) {
+        utf8 += part;
+        largest = std::max(largest, part.size());
+    });
+    decoder.add(line);
+    QVERIFY(decoder.finish().ok());
+    QCOMPARE(QString::fromUtf8(utf8), "x" + QStringLiteral("日本あ").repeated(2000) + "\r\n");
+    QVERIFY2(largest < 3 * 2 * 1001 + 3, QByteArray::number(largest));
 }
 
 ONDREL_TEST_MAIN(StreamingTest)

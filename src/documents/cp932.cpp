@@ -1,284 +1,294 @@
 #include "documents/cp932.h"
 
-#include "documents/cp932_detail.h"
-
-#include <QHash>
-#include <QStringDecoder>
-#include <QStringEncoder>
+#include <QFuture>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
-#include <array>
+#include <cstring>
+#include <deque>
+#include <utility>
+
+#include "documents/cp932_codec.h"
 
 namespace ondrel {
 
-using namespace cp932detail;
+using namespace cp932;
 
 namespace {
 
-constexpr const char* kCodec = "windows-31j";
+// However large the pieces are set, a part of less than twice this, at three bytes of UTF-8 a
+// byte, stays under ICU's 2 GiB.
+constexpr qsizetype kMostPartBytes = qsizetype(256) << 20;
 
-// Whether one character's bytes (one byte, or a lead and a trail byte) decode without error.
-// Asked only on the error path; the answers are kept, so a long scan stays linear.
-class CharValidity {
-public:
-    bool valid(const char* bytes, int length) {
-        const int key = length == 1 ? static_cast<unsigned char>(bytes[0])
-                                    : 0x100 + ((static_cast<unsigned char>(bytes[0]) << 8) |
-                                               static_cast<unsigned char>(bytes[1]));
-        auto found = m_known.constFind(key);
-        if (found != m_known.constEnd()) {
-            return *found;
-        }
-        QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-        const QString decoded = decoder.decode(QByteArrayView(bytes, length));
-        const bool ok = !decoder.hasError() && decoded.size() >= 1;
-        m_known.insert(key, ok);
-        return ok;
-    }
-
-private:
-    QHash<int, bool> m_known;
-};
-
-DuplicateCodes learnDuplicateCodes() {
-    DuplicateCodes codes;
-    const auto decodeOne = [](QByteArrayView bytes) {
-        QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-        const QString text = decoder.decode(bytes);
-        return decoder.hasError() ? QString() : text;
-    };
-    for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!isLeadByte(static_cast<unsigned char>(lead))) {
+// Whether any byte is 0xE0 or above, eight bytes at a time through plain ASCII.
+bool hasByteFromE0(QByteArrayView bytes) {
+    qsizetype i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        quint64 word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if ((word & 0x8080808080808080ULL) == 0) {
             continue;
         }
-        for (int trail = 0x40; trail <= 0xFC; ++trail) {
-            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            const QString decoded = decodeOne(QByteArrayView(pair, 2));
-            if (decoded.size() != 1) {
-                continue;
-            }
-            QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-            const QByteArray written = encoder.encode(decoded);
-            // Only a two-byte code that reads back as the same character can stand in for
-            // another in place; anything else is left to the converter.
-            if (encoder.hasError() || written.size() != 2 || written == QByteArrayView(pair, 2) ||
-                decodeOne(written) != decoded) {
-                continue;
-            }
-            const char16_t c = decoded[0].unicode();
-            const quint16 preferred = codeAt(written, 0);
-            codes.character.insert(static_cast<quint16>((lead << 8) | trail), c);
-            codes.character.insert(preferred, c);
-            codes.preferred.insert(c, preferred);
-            codes.alternateLead[lead] = true;
-            codes.duplicateLead[lead] = true;
-            codes.duplicateLead[preferred >> 8] = true;
-        }
-    }
-    return codes;
-}
-
-// Six characters of JIS X 0208 have two Unicode spellings: the JIS one, which Linux input
-// methods type, and the code page's own, which the converter writes at the same code.
-constexpr std::array<std::pair<char16_t, char16_t>, 6> kJisSpellings = {{
-    {u'\u301C', u'\uFF5E'},  // wave dash
-    {u'\u2016', u'\u2225'},  // double vertical line
-    {u'\u2212', u'\uFF0D'},  // minus sign
-    {u'\u00A2', u'\uFFE0'},  // cent sign
-    {u'\u00A3', u'\uFFE1'},  // pound sign
-    {u'\u00AC', u'\uFFE2'},  // not sign
-}};
-
-// text with each JIS spelling replaced by the code page's; null when it holds none.
-QString withCodePageSpellings(QStringView text) {
-    QString respelled;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        for (const auto& [jis, codePage] : kJisSpellings) {
-            if (text[i] == QChar(jis)) {
-                if (respelled.isNull()) {
-                    respelled = text.toString();
-                }
-                respelled[i] = QChar(codePage);
+        for (int k = 0; k < 8; ++k) {
+            if (static_cast<unsigned char>(bytes[i + k]) >= 0xE0) {
+                return true;
             }
         }
     }
-    return respelled;
-}
-
-bool encodable(char32_t codePoint, QHash<char32_t, bool>& known) {
-    auto found = known.constFind(codePoint);
-    if (found != known.constEnd()) {
-        return *found;
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0xE0) {
+            return true;
+        }
     }
-    const char32_t units[1] = {codePoint};
-    const QString character = QString::fromUcs4(units, 1);
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    const QByteArray encoded = encoder.encode(character);
-    const bool ok =
-        !encoder.hasError() && !encoded.isEmpty() && !(codePoint >= 0xD800 && codePoint <= 0xDFFF);
-    known.insert(codePoint, ok);
-    return ok;
+    return false;
 }
 
-void findUnencodable(QStringView text, Cp932Encoded& result) {
-    QHash<char32_t, bool> known;
+struct DecodedPiece {
+    // The UTF-8 of each part, with the number of bytes of code page 932 it came from.
+    QList<std::pair<QByteArray, qsizetype>> parts;
+    qsizetype badOffset = -1;  // in the piece
+    bool validUtf8 = false;
+    bool longSequence = false;
+    QHash<char16_t, quint16> firstCodes;
+};
+
+DecodedPiece decodePiece(const QByteArray& piece, qsizetype partBytes) {
+    DecodedPiece decoded;
+    // Asked of a piece that does not decode too: UTF-8 is the likeliest reason it does not.
+    decoded.validUtf8 = QByteArrayView(piece).isValidUtf8();
+    decoded.longSequence = decoded.validUtf8 && hasByteFromE0(piece);
+    Converter converter(Converter::Direction::ToUtf8);
+    // Parts of equal size, each less than twice partBytes, so a piece a little longer than
+    // partBytes is not left with a small part of its own.
+    const qsizetype parts = std::max<qsizetype>(1, piece.size() / partBytes);
+    const qsizetype partSize = (piece.size() + parts - 1) / parts;
+    for (qsizetype at = 0; at < piece.size();) {
+        const qsizetype size = std::min(partSize, piece.size() - at);
+        // No character of code page 932 takes more than three bytes of UTF-8; three more for
+        // one the previous part cut.
+        QByteArray utf8(size * 3 + 3, Qt::Uninitialized);
+        const qsizetype written =
+            converter.convert(QByteArrayView(piece).sliced(at, size), utf8.data(), utf8.size(),
+                              at + size == piece.size());
+        if (written < 0) {
+            decoded.parts.clear();
+            decoded.badOffset = firstBadByte(piece);
+            return decoded;
+        }
+        utf8.truncate(written);
+        decoded.parts.append({std::move(utf8), size});
+        at += size;
+    }
+    decoded.firstCodes = firstCodes(piece);
+    return decoded;
+}
+
+// The code point that starts at p, or U+FFFD for a byte that does not start one, and the
+// number of bytes it takes.
+std::pair<char32_t, int> nextCodePoint(const unsigned char* p, const unsigned char* end) {
+    const unsigned char b = *p;
+    if (b < 0x80) {
+        return {b, 1};
+    }
+    const int length = b >= 0xC2 && b <= 0xDF   ? 2
+                       : b >= 0xE0 && b <= 0xEF ? 3
+                       : b >= 0xF0 && b <= 0xF4 ? 4
+                                                : 0;
+    if (length == 0 || end - p < length) {
+        return {0xFFFD, 1};
+    }
+    char32_t c = b & (0x7Fu >> length);
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80) {
+            return {0xFFFD, 1};
+        }
+        c = c << 6 | (p[k] & 0x3Fu);
+    }
+    constexpr char32_t kLeast[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        return {0xFFFD, 1};
+    }
+    return {c, length};
+}
+
+// Counts and places every character of utf8 that cannot be written, one character at a time
+// over the text's own bytes.
+void findUnencodable(QByteArrayView utf8, Cp932Encoded& result) {
+    const CodeTable& table = codeTable();
     qsizetype line = 1;
     qsizetype column = 1;
-    for (qsizetype i = 0; i < text.size();) {
-        char32_t codePoint = text[i].unicode();
-        qsizetype units = 1;
-        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            units = 2;
-        }
-        if (!encodable(codePoint, known)) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* const end = p + utf8.size();
+    while (p != end) {
+        const auto [c, length] = nextCodePoint(p, end);
+        if (!table.isWritable(c)) {
             if (result.firstUnencodable.size() < kReportedUnencodable) {
-                result.firstUnencodable.append({line, column, codePoint});
+                result.firstUnencodable.append({line, column, c});
             }
             ++result.unencodableCount;
         }
         // CR LF, a lone CR and a lone LF each end a line.
-        if (codePoint == '\n' ||
-            (codePoint == '\r' && !(i + 1 < text.size() && text[i + 1] == u'\n'))) {
+        if (c == '\n' || (c == '\r' && !(p + 1 != end && p[1] == '\n'))) {
             ++line;
             column = 1;
-        } else if (codePoint != '\r') {
+        } else if (c != '\r') {
             ++column;
         }
-        i += units;
+        p += length;
     }
 }
 
 }  // namespace
 
-namespace cp932detail {
-
-const DuplicateCodes& duplicateCodes() {
-    static const DuplicateCodes codes = learnDuplicateCodes();
-    return codes;
+Cp932StreamSettings& cp932StreamSettings() {
+    static Cp932StreamSettings settings;
+    return settings;
 }
 
-// Rewrites, in bytes the converter wrote, each character forms names at the code it names.
-// Both codes are two bytes long, so the bytes only change in place.
-void applyForms(QByteArray& bytes, const Cp932Forms& forms) {
-    if (forms.isEmpty()) {
-        return;
-    }
-    const DuplicateCodes& codes = duplicateCodes();
-    QHash<quint16, quint16> replacement;
-    std::array<bool, 256> replacedLead{};
-    for (auto it = forms.constBegin(); it != forms.constEnd(); ++it) {
-        const quint16 preferred = codes.preferred.value(it.key());
-        // A code that is not one of this character's would write another character.
-        if (preferred != 0 && preferred != it.value() &&
-            codes.character.value(it.value()) == it.key()) {
-            replacement.insert(preferred, it.value());
-            replacedLead[preferred >> 8] = true;
+struct Cp932Decoder::State {
+    Sink sink;
+    int threads = 1;
+    // ICU takes less than 2 GiB of room in one call: a line of a few hundred MiB is converted
+    // in parts.
+    qsizetype partBytes = 1;
+    // Pieces being decoded, oldest first.
+    std::deque<QFuture<DecodedPiece>> pending;
+    qint64 decoded = 0;
+    bool started = false;
+    bool byteOrderMark = false;
+    bool validUtf8 = true;
+    bool longSequence = false;
+    QHash<char16_t, quint16> firstCodes;
+    qsizetype badOffset = -1;
+
+    void take(const DecodedPiece& piece) {
+        if (badOffset >= 0) {
+            return;
         }
-    }
-    if (replacement.isEmpty()) {
-        return;
-    }
-    char* data = bytes.data();
-    for (qsizetype i = 0; i + 1 < bytes.size();) {
-        const auto b = static_cast<unsigned char>(data[i]);
-        if (!isLeadByte(b)) {
-            ++i;
-            continue;
+        validUtf8 = validUtf8 && piece.validUtf8;
+        longSequence = longSequence || piece.longSequence;
+        if (piece.badOffset >= 0) {
+            badOffset = decoded + piece.badOffset;
+            return;
         }
-        if (replacedLead[b]) {
-            const auto found = replacement.constFind(codeAt(bytes, i));
-            if (found != replacement.constEnd()) {
-                data[i] = static_cast<char>(*found >> 8);
-                data[i + 1] = static_cast<char>(*found & 0xFF);
+        // The earlier piece's first code of a character is the file's first.
+        for (auto it = piece.firstCodes.constBegin(); it != piece.firstCodes.constEnd(); ++it) {
+            if (!firstCodes.contains(it.key())) {
+                firstCodes.insert(it.key(), it.value());
             }
         }
-        i += 2;
-    }
-}
-
-void fixControlsRead(char* utf8, qsizetype size) {
-    for (char* c = utf8; c != utf8 + size; ++c) {
-        *c = *c == '\x1C' ? '\x1A' : *c == '\x7F' ? '\x1C' : *c == '\x1A' ? '\x7F' : *c;
-    }
-}
-
-void fixControlsWritten(char* bytes, qsizetype size) {
-    for (char* c = bytes; c != bytes + size; ++c) {
-        *c = *c == '\x7F' ? '\x1A' : *c == '\x1A' ? '\x1C' : *c == '\x1C' ? '\x7F' : *c;
-    }
-}
-
-qsizetype firstBadByte(QByteArrayView bytes) {
-    CharValidity validity;
-    for (qsizetype i = 0; i < bytes.size();) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        if (isLeadByte(b)) {
-            if (i + 1 >= bytes.size() || !validity.valid(bytes.data() + i, 2)) {
-                return i;
-            }
-            i += 2;
-        } else {
-            if (!validity.valid(bytes.data() + i, 1)) {
-                return i;
-            }
-            ++i;
+        for (const auto& [utf8, size] : piece.parts) {
+            decoded += size;
+            sink(utf8, decoded);
         }
     }
-    // The decoder disagreed with the per-character check; the end is the best place to name.
-    return bytes.size() > 0 ? bytes.size() - 1 : 0;
+
+    void takeOldest() {
+        QFuture<DecodedPiece> future = std::move(pending.front());
+        pending.pop_front();
+        take(future.result());
+    }
+};
+
+Cp932Decoder::Cp932Decoder(Sink sink) : m_state(std::make_unique<State>()) {
+    m_state->sink = std::move(sink);
+    const Cp932StreamSettings& settings = cp932StreamSettings();
+    m_state->threads = settings.threads > 0 ? settings.threads : QThread::idealThreadCount();
+    m_state->partBytes = std::clamp<qsizetype>(settings.pieceBytes, 1, kMostPartBytes);
 }
 
-}  // namespace cp932detail
+Cp932Decoder::~Cp932Decoder() {
+    for (auto& piece : m_state->pending) {
+        piece.waitForFinished();
+    }
+}
 
-Cp932Encoded encodeCp932(QStringView text, const Cp932Forms& forms) {
+bool Cp932Decoder::add(const QByteArray& piece) {
+    State& s = *m_state;
+    if (s.badOffset >= 0) {
+        return false;
+    }
+    if (!s.started) {
+        s.started = true;
+        // A first piece shorter than the mark ends in a line feed, so cannot start with one.
+        s.byteOrderMark = piece.startsWith("\xEF\xBB\xBF");
+    }
+    if (s.threads <= 1) {
+        s.take(decodePiece(piece, s.partBytes));
+    } else {
+        s.pending.push_back(QtConcurrent::run(decodePiece, piece, s.partBytes));
+        // The caller's thread appends one piece while the others are decoded.
+        while (static_cast<int>(s.pending.size()) > s.threads) {
+            s.takeOldest();
+        }
+    }
+    return s.badOffset < 0;
+}
+
+Cp932StreamResult Cp932Decoder::finish() {
+    State& s = *m_state;
+    while (!s.pending.empty()) {
+        s.takeOldest();
+    }
+    Cp932StreamResult result;
+    result.badOffset = s.badOffset;
+    result.clearlyUtf8 = s.byteOrderMark || (s.longSequence && s.validUtf8);
+    const CodeTable* table = s.firstCodes.isEmpty() ? nullptr : &codeTable();
+    for (auto it = s.firstCodes.constBegin(); it != s.firstCodes.constEnd(); ++it) {
+        if (table->preferred.value(it.key()) != it.value()) {
+            result.forms.insert(it.key(), it.value());
+        }
+    }
+    return result;
+}
+
+Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms) {
+    // At least a whole character of UTF-8, so a piece always ends where one does.
+    const qsizetype pieceBytes =
+        std::clamp<qsizetype>(cp932StreamSettings().pieceBytes, 4, kMostPartBytes);
     Cp932Encoded result;
-    QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-    result.bytes = encoder.encode(text);
-    if (encoder.hasError()) {
-        // The converter refuses every JIS spelling, so only a refused text can hold one.
-        const QString respelled = withCodePageSpellings(text);
-        const QStringView toWrite = respelled.isNull() ? text : QStringView(respelled);
-        QStringEncoder again(kCodec, QStringConverter::Flag::Stateless);
-        if (!respelled.isNull()) {
-            result.bytes = again.encode(toWrite);
+    // No character takes more bytes in code page 932 than in UTF-8.
+    result.bytes = QByteArray(utf8.size() + 2, Qt::Uninitialized);
+    Converter converter(Converter::Direction::FromUtf8);
+    qsizetype written = 0;
+    for (qsizetype at = 0; at < utf8.size();) {
+        qsizetype end = std::min(at + pieceBytes, utf8.size());
+        // A piece ends where a character does: never before a continuation byte.
+        while (end < utf8.size() && end > at + 1 &&
+               (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) {
+            --end;
         }
-        if (respelled.isNull() || again.hasError()) {
+        const QByteArrayView piece = utf8.sliced(at, end - at);
+        const qsizetype n = converter.convert(piece, result.bytes.data() + written,
+                                              piece.size() + 2, end == utf8.size());
+        if (n < 0 || holdsUnwritable(piece)) {
             result.bytes.clear();
-            // One character for one, so lines and columns are those of text.
-            findUnencodable(toWrite, result);
+            findUnencodable(utf8, result);
             if (result.unencodableCount == 0) {
-                // The encoder failed where no single character does; never report that as
+                // The converter stopped where no single character does; never report that as
                 // success.
                 result.unencodableCount = 1;
             }
             return result;
         }
+        written += n;
+        at = end;
     }
-    fixControlsWritten(result.bytes.data(), result.bytes.size());
+    result.bytes.truncate(written);
     applyForms(result.bytes, forms);
     return result;
 }
 
-QList<char32_t> backslashTrailChars() {
-    // Asked of the same converter the save uses; a character that decodes from lead + 5C but
-    // is written back another way (a duplicate of the code page) does not count.
+QList<char32_t> trailByteChars(char byte) {
+    // A character that reads from lead + byte but is written back another way (a duplicate of
+    // the code page) does not count.
+    const CodeTable& table = codeTable();
     QList<char32_t> chars;
     for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        if (!isLeadByte(static_cast<unsigned char>(lead))) {
-            continue;
-        }
-        const char bytes[2] = {static_cast<char>(lead), '\\'};
-        QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-        const QString character = decoder.decode(QByteArrayView(bytes, 2));
-        const QList<uint> codePoints = character.toUcs4();
-        if (decoder.hasError() || codePoints.size() != 1) {
-            continue;
-        }
-        QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-        const QByteArray encoded = encoder.encode(character);
-        if (!encoder.hasError() && encoded == QByteArrayView(bytes, 2)) {
-            chars.append(codePoints.front());
+        const auto code = static_cast<quint16>(lead << 8 | static_cast<unsigned char>(byte));
+        if (isLeadByte(static_cast<unsigned char>(lead)) && table.roundTrip[code]) {
+            chars.append(table.character[code]);
         }
     }
     std::sort(chars.begin(), chars.end());
@@ -289,19 +299,9 @@ QHash<char32_t, char> asciiTrailChars() {
     // Asked of the converter the save uses, as above: a character counts only where the save
     // writes it back as the same two bytes.
     QHash<char32_t, char> chars;
-    for (int lead = 0x81; lead <= 0xFC; ++lead) {
-        for (int trail = 0x40; trail <= 0x7E && isLeadByte(static_cast<unsigned char>(lead));
-             ++trail) {
-            const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-            // A converter each time: one that has met an error keeps saying so.
-            QStringDecoder decoder(kCodec, QStringConverter::Flag::Stateless);
-            const QString character = decoder.decode(QByteArrayView(bytes, 2));
-            QStringEncoder encoder(kCodec, QStringConverter::Flag::Stateless);
-            const QByteArray encoded = encoder.encode(character);
-            if (!decoder.hasError() && character.size() == 1 && !encoder.hasError() &&
-                encoded == QByteArrayView(bytes, 2)) {
-                chars.insert(character.front().unicode(), static_cast<char>(trail));
-            }
+    for (char trail = 0x40; trail <= 0x7E; ++trail) {
+        for (char32_t character : trailByteChars(trail)) {
+            chars.insert(character, trail);
         }
     }
     return chars;

@@ -6,7 +6,6 @@
 #include <csignal>
 
 #include "documents/cp932.h"
-#include "documents/cp932_stream.h"
 #include "documents/document_file.h"
 #include "documents/recovery.h"
 #include "platform/dialogs.h"

@@ -22,15 +22,27 @@ constexpr qsizetype kShownMessage = 2000;
 
 // Decodes perl's output. perl quotes source bytes as they are, and a quote can cut a character
 // in two: such a byte shows as U+FFFD and the rest is still read.
+// Decodes bytes whole; badOffset is that of the first byte that does not decode, or -1.
+QString decodeWhole(QByteArrayView bytes, qsizetype& badOffset) {
+    QByteArray utf8;
+    Cp932Decoder decoder([&utf8](QByteArrayView part, qint64) { utf8 += part; });
+    decoder.add(QByteArray(bytes.data(), bytes.size()));
+    const Cp932StreamResult result = decoder.finish();
+    badOffset = result.badOffset;
+    return result.ok() ? QString::fromUtf8(utf8) : QString();
+}
+
 QString decodeLossy(QByteArrayView bytes) {
     QString text;
     while (!bytes.isEmpty()) {
-        const Cp932Decoded decoded = decodeCp932(bytes);
-        if (decoded.ok()) {
-            return text + decoded.text;
+        qsizetype bad = -1;
+        const QString whole = decodeWhole(bytes, bad);
+        if (bad < 0) {
+            return text + whole;
         }
-        text += decodeCp932(bytes.first(decoded.badOffset)).text + QChar::ReplacementCharacter;
-        bytes = bytes.sliced(decoded.badOffset + 1);
+        qsizetype none = -1;
+        text += decodeWhole(bytes.first(bad), none) + QChar::ReplacementCharacter;
+        bytes = bytes.sliced(bad + 1);
     }
     return text;
 }

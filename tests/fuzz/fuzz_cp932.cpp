@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 
 namespace {
