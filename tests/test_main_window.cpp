@@ -83,14 +83,6 @@ private slots:
         // The editor's own bindings (lower case, duplicate, transpose, clipboard) did not run.
         QCOMPARE(f.text().text(), QStringLiteral("abc\r\ndef\r\n"));
     }
-
-    void enterTypesCrLf() {
-        Fixture f;
-        QVERIFY(QTest::qWaitForWindowActive(&f.window));
-        f.setDocument(QStringLiteral("ab"), 1, 1);
-        QTest::keyClick(f.text().widget(), Qt::Key_Return);
-        QCOMPARE(f.text().text(), QStringLiteral("a\r\nb"));
-    }
 };
 
 ONDREL_TEST_MAIN(MainWindowTest)
