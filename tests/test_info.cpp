@@ -22,12 +22,6 @@ const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MS
 const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kFreshText = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 
-const QString kUnavailable = QStringLiteral("message 現時点ではｼｽﾃﾑ情報を使用できません Ondrel");
-
-// PATH of the first key, or "<none>"; MSINFO of the second key, or "<none>"; whether
-// MSINFO32.EXE is in that folder; whether programs start; the calls made, as kind, text, title.
-using SysInfo = std::tuple<QString, QString, bool, bool, QStringList>;
-
 }  // namespace
 
 class InfoTest : public QObject {
@@ -115,23 +109,12 @@ private slots:
         QVERIFY(f.program.frmAbout() != nullptr && f.program.frmAbout()->isVisible());
     }
 
-    void startSysInfo_data() {
-        addColumns<SysInfo>();
-        const QString first = QStringLiteral("C:\\no\\such\\msinfo32.exe");
-        const QStringList second = {QStringLiteral("start <tmp>\\MSINFO32.EXE ")};
-        addRow("first key, not tested", first, "<none>", false, true,
-               QStringList{"start " + first + ' '});
-        addRow("first key, start fails", first, "<none>", false, false,
-               QStringList{"start " + first + ' ', kUnavailable});
-        addRow("second key with program", "<none>", "<tmp>", true, true, second);
-        addRow("second key without program", "<none>", "<tmp>", false, true,
-               QStringList{kUnavailable});
-        addRow("no keys", "<none>", "<none>", false, true, QStringList{kUnavailable});
-    }
+    void startSysInfo_data() { addRowsFromFile(QFINDTESTDATA("data/system_information.tsv")); }
 
     // The program started, then the message if it did not start, and nothing else.
     void startSysInfo() {
-        const auto [first, location, createMsinfo, starts, expected] = fetchRow<SysInfo>();
+        const QString first = field("path");
+        const QString location = field("location");
         QTemporaryDir folder;
         // A folder inside the temporary one: with "\MSINFO32.EXE" after it, still a name inside.
         const QString inside = folder.filePath(QStringLiteral("x"));
@@ -139,16 +122,16 @@ private slots:
             return text.replace(QStringLiteral("<tmp>"), inside);
         };
         Fixture f;
-        if (first != "<none>") {
+        if (!first.isEmpty()) {
             f.registry.set(kMsinfoKey, QStringLiteral("PATH"), {kRegSz, first});
         }
-        if (location != "<none>") {
+        if (!location.isEmpty()) {
             f.registry.set(kLocationKey, QStringLiteral("MSINFO"), {kRegSz, fill(location)});
         }
-        if (createMsinfo) {
+        if (!field("program").isEmpty()) {
             writeBytes(fill(QStringLiteral("<tmp>\\MSINFO32.EXE")), {});
         }
-        if (starts) {
+        if (!field("starts").isEmpty()) {
             f.dialogs.startablePrograms = {first, fill(QStringLiteral("<tmp>\\MSINFO32.EXE"))};
         }
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
@@ -158,7 +141,7 @@ private slots:
         for (const auto& call : f.dialogs.calls()) {
             seen.append(call.kind + ' ' + call.text + ' ' + call.title);
         }
-        QCOMPARE(seen.join(u'\n'), fill(expected.join(u'\n')));
+        QCOMPARE(seen.join(u'\n'), fill(field("calls")));
     }
 
     // A value of another type is found, and reads as empty; a missing one is not found.
