@@ -30,19 +30,11 @@ private slots:
     // The widget pressed (the margin is pressed in the desktop tests), or "" for none; whether
     // the press hands over at once, or else the timer after two seconds, and never again, to a
     // main window with a fresh document, the caret after it and the focus in it.
-    void splashHandsOver_data() {
-        addColumns<std::tuple<QString, bool>>();
-        addRow("timer", "", false);
-        addRow("logo", "imgLogo", true);
-        addRow("title", "Label1", true);
-        addRow("version", "ver", true);
-        addRow("frame surface", "Frame1", false);
-        addRow("copyright line", "lblCopyright", false);
-        addRow("rights notice", "lblWarning", false);
-    }
+    void splashHandsOver_data() { addRowsFromFile(QFINDTESTDATA("data/splash_presses.tsv")); }
 
     void splashHandsOver() {
-        const auto [target, handsOver] = fetchRow<std::tuple<QString, bool>>();
+        const QString target = field("target");
+        const bool handsOver = !field("handsOver").isEmpty();
         QuietOffscreen quiet;
         ScriptedDialogs dialogs;
         FakeRegistry registry;
@@ -173,17 +165,11 @@ private slots:
         QCOMPARE(calls[1].text, two.filePath(QStringLiteral("help/help.hlp")));
     }
 
-    // What the help file is; whether the viewer shows it, or else says at once that it is missing.
     void helpViewerShowsFileOrSaysMissing_data() {
-        addColumns<std::tuple<QString, bool>>();
-        addRow("missing", "", false);
-        addRow("file", "file", true);
-        addRow("named pipe", "fifo", false);
-        addRow("link to /dev/zero", "zero", false);
-        addRow("larger than any help", "large", false);
+        addRowsFromFile(QFINDTESTDATA("data/help_files.tsv"));
     }
     void helpViewerShowsFileOrSaysMissing() {
-        const auto [what, shown] = fetchRow<std::tuple<QString, bool>>();
+        const QString what = field("what");
         QuietOffscreen quiet;
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("help.hlp"));
@@ -201,8 +187,9 @@ private slots:
         viewer.showFile(path);
         alarm(0);
         QVERIFY(viewer.isVisible());
-        QCOMPARE(viewer.shownText(), shown ? QStringLiteral("ファイル\n新規作成")
-                                           : "ヘルプファイルが見つかりません。\n" + path);
+        QCOMPARE(viewer.shownText(), !field("shown").isEmpty()
+                                         ? QStringLiteral("ファイル\n新規作成")
+                                         : "ヘルプファイルが見つかりません。\n" + path);
     }
 };
 
