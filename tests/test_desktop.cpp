@@ -33,76 +33,46 @@ const QString kFresh = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
-    // The document | the clipboard's text; whether "0" is typed before it, then " two" selected;
-    // undo, cut, copy, paste, delete, select all enabled; the entry chosen, separators counted;
-    // the text | the selection | the clipboard afterwards.
-    void textMenu_data() {
-        addColumns<std::tuple<QString, bool, QString, int, QString>>();
-        addRow("nothing to do", "|", false, "000000", 7, "||");
-        addRow("caret only", "ab|x", false, "000101", 4, "xab||x");
-        addRow("undo", "one two|X", true, "111111", 0, "one two||X");
-        addRow("cut", "one two|X", true, "111111", 2, "0one|| two");
-        addRow("copy", "one two|X", true, "111111", 3, "0one two| two| two");
-        addRow("paste", "one two|X", true, "111111", 4, "0oneX||X");
-        addRow("delete", "one two|X", true, "111111", 5, "0one||X");
-        addRow("all", "one two|X", true, "111111", 7, "0one two|0one two|X");
-    }
+    void textMenu_data() { addRowsFromFile(QFINDTESTDATA("data/text_menu.tsv")); }
     void textMenu() {
-        const auto [textClipboard, edited, enabled, chosen, after] =
-            fetchRow<std::tuple<QString, bool, QString, int, QString>>();
         Fixture f;
-        f.setDocument(textClipboard.section(u'|', 0, 0), 0, 0);
-        if (edited) {
+        f.setDocument(field("document"), 0, 0);
+        if (!field("edited").isEmpty()) {
             f.text().replaceSelection(QStringLiteral("0"));
             f.text().select(4, 8);
         }
-        QGuiApplication::clipboard()->setText(textClipboard.section(u'|', 1));
+        QGuiApplication::clipboard()->setText(field("clipboard"));
         QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
         QApplication::sendEvent(f.text().widget()->viewport(), &event);
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         QVERIFY(menu != nullptr);
+        const QStringList entries = {"undo", "", "cut", "copy", "paste", "delete", "", "all"};
         QStringList captions;
-        QString state;
+        QStringList enabled;
         for (QAction* action : menu->actions()) {
             captions << action->text();
-            state += action->isSeparator() ? QString() : QString::number(action->isEnabled());
+            if (action->isEnabled() && !action->isSeparator()) {
+                enabled << entries.value(captions.size() - 1);
+            }
         }
         QCOMPARE(captions.join(u' '),
                  "元に戻す(&U)  切り取り(&T) コピー(&C) 貼り付け(&P) 削除(&D)  すべて選択(&A)");
-        QCOMPARE(state, enabled);
-        menu->actions().at(chosen)->trigger();
+        QCOMPARE(enabled.join(u' '), field("enabled"));
+        menu->actions().at(entries.indexOf(field("chosen")))->trigger();
         menu->close();
         QCOMPARE(f.text().text() + '|' + f.text().selectedText() + '|' +
                      QGuiApplication::clipboard()->text(),
-                 after);
+                 field("after"));
     }
 
-    // Steps: p:… preedit, c:… commit, k:… text typed, K:… one key (Ctrl+L), click (end of line
-    // 1), s:N select to N, u Undo.
-    void composition_data() {
-        addColumns<std::tuple<QString, QString, QString>>();  // before, "|" the caret; steps; after
-        addRow("click commits", "01|23456789", "p:あい click c:x", "01あい23456789x|");
-        addRow("preedit cancelled", "0|123", "p:か p: click k:x", "0123x|");
-        addRow("preedit, commit", "a|b", "p:か p:かん c:漢", "a漢|b");
-        addRow("commit over selection", "a|bcd", "s:3 c:字", "a字|d");
-        addRow("undo of a commit", "a|b", "p:に c:日本 u", "a|b");
-        addRow("typing", "a|b", "k:xy", "axy|b");
-        addRow("keys a text box lacks", "a|bc\r\nd",
-               "s:3 K:Ctrl+Shift+U K:Ctrl+L K:Ctrl+Shift+L K:Ctrl+Shift+Del K:Shift+Tab",
-               "abc|\r\nd");
-        addRow("tab in the indentation", "|  x", "K:Tab", "\t|  x");
-        addRow("tab over lines", "a|b\r\ncd", "s:5 K:Tab", "a\t|d");
-        addRow("a text box's keys", "a|bc d",
-               "K:Shift+Right K:Shift+Del K:Ctrl+Right K:Shift+Ins K:Ctrl+Backspace K:End",
-               "ac d|");
-    }
+    void composition_data() { addRowsFromFile(QFINDTESTDATA("data/typing.tsv")); }
     void composition() {
-        auto [before, steps, after] = fetchRow<std::tuple<QString, QString, QString>>();
+        QString before = field("before");
         Fixture f;
         QsciScintilla* editor = f.text().widget();
         const int caret = static_cast<int>(before.indexOf(u'|'));
         f.setDocument(before.remove(u'|'), caret, caret);
-        for (const QString& step : steps.split(u' ')) {
+        for (const QString& step : field("steps").split(u' ')) {
             const QString arg = step.section(u':', 1);
             if (step.startsWith(u"p:") || step.startsWith(u"c:")) {
                 QInputMethodEvent event(step[0] == u'p' ? arg : QString(), {});
@@ -122,7 +92,7 @@ private slots:
                 f.choose("mnuUndo");
             }
         }
-        QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), after);
+        QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), field("after"));
     }
 
     // The keys the text area binds itself: a text box's (the data file lists them); the menus'
@@ -158,32 +128,17 @@ private slots:
         }
     }
 
-    // The arguments, one a word; how many of them Qt may read its options from; what they ask
-    // for: the files ("|" between them), "help", "version" or "unknown" and the option.
-    void commandLine_data() {
-        addColumns<std::tuple<QString, int, QString>>();
-        addRow("nothing", "", 0, "");
-        addRow("two files", "a.cgi 日本.pl", 2, "a.cgi|日本.pl");
-        addRow("-- ends the options", "a -- -reverse --help", 1, "a|-reverse|--help");
-        addRow("a second -- is a file", "-- -- b", 0, "--|b");
-        addRow("a lone dash is a file", "-", 1, "-");
-        addRow("--help", "a --help", 2, "help");
-        addRow("-h", "-h", 1, "help");
-        addRow("--version after an unknown option", "-x --version", 2, "version");
-        addRow("-v", "-v -- a", 1, "version");
-        addRow("unknown options", "a -x --y", 3, "unknown -x");
-    }
+    void commandLine_data() { addRowsFromFile(QFINDTESTDATA("data/command_lines.tsv")); }
     void commandLine() {
-        const auto [arguments, qtReads, asked] = fetchRow<std::tuple<QString, int, QString>>();
         QByteArrayList given;
-        for (const QString& word : arguments.split(u' ', Qt::SkipEmptyParts)) {
+        for (const QString& word : field("arguments").split(u' ', Qt::SkipEmptyParts)) {
             given << word.toUtf8();
         }
         const CommandLine line = parseCommandLine(given);
         const QString requests[] = {line.files.join(u'|'), "help", "version",
                                     "unknown " + line.unknownOption};
-        QCOMPARE(requests[int(line.request)], asked);
-        QCOMPARE(line.optionsEnd, qtReads);
+        QCOMPARE(requests[int(line.request)], field("asked"));
+        QCOMPARE(QString::number(line.optionsEnd), field("qtReads"));
     }
 
     // Named on the command line, or dropped on a widget; the files' names (any further one

@@ -17,12 +17,6 @@ using namespace ondrel;
 
 namespace {
 
-// The text; searched for; replaced with; the result.
-using Replaced = std::tuple<QString, QString, QString, QString>;
-// The item chosen; the selection; the clipboard before; the document, the clipboard and the
-// caret after.
-using Clipboard = std::tuple<QString, int, int, QString, QString, QString, int>;
-
 const QString kBanana = QStringLiteral("banana $x\r\nperl $x;");
 
 }  // namespace
@@ -31,34 +25,19 @@ class EditingTest : public QObject {
     Q_OBJECT
 private slots:
     void replaceAllMatches_data() {
-        addColumns<Replaced>();
-        addRow("leftmost, no overlap", "aaa", "aa", "b", "ba");
-        addRow("replaced text not searched again", "aba", "a", "aa", "aabaa");
-        addRow("case differs", "use perl;", "Perl", "X", "use perl;");
-        addRow("trailing blank", "my $a= $a ;", "$a ", "$b ", "my $a= $b ;");
-        addRow("full-width differs", "ＡA", "A", "B", "ＡB");
-        addRow("hiragana and katakana differ", "かカ", "カ", "ガ", "かガ");
-        addRow("across crlf", "a\r\nb\r\nc", "\r\nb", "-", "a-\r\nc");
-        addRow("whole text", "xyz", "xyz", "z", "z");
+        addRowsFromFile(QFINDTESTDATA("data/replace_all.tsv"));
         // A first byte that starts near misses everywhere: the search changes its way part through.
-        addRow("near misses", QStringLiteral("aaaaaaaaaaaaab").repeated(1000), "aaaaaaab", "X",
-               QStringLiteral("aaaaaaX").repeated(1000));
+        addRow("near misses", QStringLiteral("aaaaaaaaaaaaab").repeated(1000), QString("aaaaaaab"),
+               QString("X"), QStringLiteral("aaaaaaX").repeated(1000));
     }
 
     void replaceAllMatches() {
-        const auto [text, search, replacement, expected] = fetchRow<Replaced>();
-        const QByteArray pattern = search.toUtf8();
-        ByteSearch byteSearch(pattern);
-        QByteArray replaced;
-        appendReplaced(replaced, text.toUtf8(), byteSearch, replacement.toUtf8());
-        QCOMPARE(QString::fromUtf8(replaced), expected);
-        // The command, which also counts the matches first.
         Fixture f;
-        f.setDocument(text, 0, 0);
-        f.dialogs.pushText(search);
-        f.dialogs.pushText(replacement);
+        f.setDocument(field("text"), 0, 0);
+        f.dialogs.pushText(field("search"));
+        f.dialogs.pushText(field("replacement"));
         f.choose("mnuokikae");
-        QCOMPARE(f.text().text(), expected);
+        QCOMPARE(f.text().text(), field("expected"));
     }
 
     // The answers to the two prompts; the text and the selection after ("an" was selected).
@@ -117,30 +96,16 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("Xb"));
     }
 
-    void clipboard_data() {
-        addColumns<Clipboard>();
-        addRow("copy", "mnuCopy", 1, 3, "old", "a\r\nb", "\r\n", 3);
-        addRow("copy nothing empties clipboard", "mnuCopy", 2, 2, "old", "a\r\nb", "", 2);
-        addRow("cut", "mnuCut", 0, 2, "old", "\nb", "a\r", 0);
-        addRow("cut nothing", "mnuCut", 1, 1, "old", "a\r\nb", "", 1);
-        addRow("paste over selection", "mnuPaste", 0, 1, "x\ry\nz\r\n", "x\ry\nz\r\n\r\nb",
-               "x\ry\nz\r\n", 7);
-        addRow("paste empty text", "mnuPaste", 0, 1, "", "\r\nb", "", 0);
-        // Delete leaves the clipboard alone.
-        addRow("delete selection", "mnuDelete", 1, 3, "clip", "ab", "clip", 1);
-        addRow("delete nothing", "mnuDelete", 1, 1, "clip", "a\r\nb", "clip", 1);
-        addRow("delete at the end", "mnuDelete", 4, 4, "clip", "a\r\nb", "clip", 4);
-    }
+    void clipboard_data() { addRowsFromFile(QFINDTESTDATA("data/clipboard.tsv")); }
 
     void clipboard() {
-        const auto [item, selStart, selEnd, before, document, after, caret] = fetchRow<Clipboard>();
         Fixture f;
-        QGuiApplication::clipboard()->setText(before);
-        f.setDocument(QStringLiteral("a\r\nb"), selStart, selEnd);
-        f.choose(item.toLatin1().constData());
-        QCOMPARE(f.text().text(), document);
-        QCOMPARE(QGuiApplication::clipboard()->text(), after);
-        QCOMPARE(f.text().caretPosition(), caret);
+        QGuiApplication::clipboard()->setText(field("before"));
+        f.setDocument(QStringLiteral("a\r\nb"), field("from").toInt(), field("to").toInt());
+        f.choose(qPrintable(field("item")));
+        QCOMPARE(f.text().text(), field("document"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), field("after"));
+        QCOMPARE(QString::number(f.text().caretPosition()), field("caret"));
     }
 
     void pasteWithoutTextOnClipboard() {

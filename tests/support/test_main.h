@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +43,50 @@ inline QTemporaryDir& isolateEnvironment() {
 template <typename... Values>
 void addRow(const char* name, Values... values) {
     (QTest::newRow(name) << ... << values);
+}
+
+// A _data table read from a data file: the first line names the columns (all strings, read
+// with QFETCH(QString, name)), each further line is a row, its name first. Fields are separated
+// by tabs; \r, \n, \t, \0 and \\ in a field stand for those characters; # starts a note line.
+inline void addRowsFromFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        QFAIL(qPrintable("cannot read " + path));
+    }
+    const auto unescape = [](const QString& field) {
+        static const QHash<QChar, QChar> escaped = {
+            {u'r', u'\r'}, {u'n', u'\n'}, {u't', u'\t'}, {u'0', QChar(0)}, {u'\\', u'\\'}};
+        QString text;
+        for (qsizetype i = 0; i < field.size(); ++i) {
+            if (field[i] == u'\\' && i + 1 < field.size()) {
+                ++i;
+                text += escaped.value(field[i], field[i]);
+            } else {
+                text += field[i];
+            }
+        }
+        return text;
+    };
+    QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    lines.removeIf([](const QString& line) { return line.startsWith(u'#'); });
+    const QStringList columns = lines.takeFirst().split(u'\t');
+    static QByteArrayList names;  // the table keeps the pointers to its column names
+    for (qsizetype c = 1; c < columns.size(); ++c) {
+        names.append(columns[c].toLatin1());
+        QTest::addColumn<QString>(names.last().constData());
+    }
+    for (const QString& line : lines) {
+        const QStringList fields = line.split(u'\t');
+        QTestData& row = QTest::newRow(fields[0].toUtf8().constData());
+        for (qsizetype c = 1; c < columns.size(); ++c) {
+            row << unescape(fields.value(c));
+        }
+    }
+}
+
+// The current row's field in a string column of the table above.
+inline QString field(const char* column) {
+    return *static_cast<QString*>(QTest::qData(column, QMetaType::QString));
 }
 
 // A _data table's columns, one of each type in Row (a std::tuple), and the current row read
