@@ -313,6 +313,8 @@ private slots:
                "UTF-8");
         addRow("utf-8 that decodes as cp932", "euro.txt",
                QStringLiteral("$price = \"5€\";\n").toUtf8(), "UTF-8");
+        addRow("utf-16 with a byte-order mark", "utf16.txt", QByteArray("\xFF\xFEp\0r\0", 6),
+               "UTF-16");
         addRow("utf-8 with a byte-order mark", "bom.txt",
                QStringLiteral("\uFEFF# 日本語\n").toUtf8(), "UTF-8");
         addRow("unreadable file", "secret.cgi", QByteArray("<unreadable>"),

@@ -288,18 +288,29 @@ FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) 
             progress->setPercent(static_cast<int>(std::min<qint64>(100, 100 * decoded / reported)));
         }
     });
-    const FileOutcome read = readFileInPieces(path, cp932StreamSettings().pieceBytes,
-                                              [&](const QByteArray& piece, qint64 size) {
-                                                  reported = size;
-                                                  utf8Evidence.add(piece);
-                                                  decoder.add(piece);
-                                              });
+    QByteArray start;
+    const FileOutcome read = readFileInPieces(
+        path, cp932StreamSettings().pieceBytes, [&](const QByteArray& piece, qint64 size) {
+            reported = size;
+            if (start.isEmpty()) {
+                start = piece.first(std::min<qsizetype>(2, piece.size()));
+            }
+            utf8Evidence.add(piece);
+            decoder.add(piece);
+        });
     const Cp932StreamResult decoded = decoder.finish();
     if (!read.ok()) {
         return read;
     }
     // Asked first: UTF-8 is the likeliest reason bytes do not decode, and the more useful
     // answer.
+    // The byte-order marks of UTF-16 read as two single bytes of the code page: the text would
+    // show as nonsense, every other byte a NUL.
+    if (start == "\xFF\xFE" || start == "\xFE\xFF") {
+        return {
+            QStringLiteral("UTF-16 で書かれたファイルのようです。Shift_JIS (CP932) "
+                           "として開くと文字化けするため、開きませんでした。")};
+    }
     if (decoded.clearlyUtf8) {
         // Opened as code page 932 it would show as nonsense, and the next save would write
         // that nonsense back in place of the user's UTF-8 text.
