@@ -16,8 +16,11 @@
 
 #include "bench_inputs.h"
 #include "documents/cp932.h"
+#include "documents/file_commands.h"
+#include "documents/long_lines.h"
 #include "editing/backslash_marks.h"
 #include "fixture.h"
+#include "scripted_dialogs.h"
 #include "snippets/templates.h"
 #include "text/text_box.h"
 
@@ -238,6 +241,82 @@ void MarkWholeText(benchmark::State& state) {
     state.counters["longest_pause_ms"] = benchmark::Counter(longest);
 }
 
+// One key typed in the middle of a long line, painted, with the Perl marks, in three files
+// opened by Open, in turn: a line just at the long-line limit, a 20 MB line (shown split and
+// read-only, so the key changes nothing) and the short lines of ordinary Perl. Each file's mean
+// time per key is a counter of its own.
+void KeyOnLongLine(benchmark::State& state) {
+    struct Area {
+        explicit Area(const char* areaName) : name(areaName) {}
+        const char* name;
+        QWidget window;
+        TextBox box{&window};
+        BackslashMarks marks{box, backslashTrailChars()};
+        ScriptedDialogs dialogs;
+        FileCommands files{box, dialogs, [](const QString&) {}};
+        double seconds = 0;
+    };
+    // Japanese Perl run together, no line breaks: at the limit in UTF-8, then 20 MB of the file.
+    const QString run = perlText(21 * kMiB).replace(QStringLiteral("\r\n"), QStringLiteral("  "));
+    QString atLimit;
+    for (qsizetype i = 0, bytes = 0; i < run.size(); ++i) {
+        const qsizetype more = QStringView(run).mid(i, 1).toUtf8().size();
+        if (bytes + more > longLineLimit()) {
+            atLimit += QString(longLineLimit() - bytes, u'x');
+            break;
+        }
+        atLimit += run[i];
+        bytes += more;
+    }
+    const QByteArray twentyMb = encodeCp932(run).bytes.left(20 * kMiB);
+    const QByteArray files[] = {encodeCp932(atLimit).bytes, twentyMb, fileBytes(dataFile(kMiB))};
+    Area areas[] = {Area("limit_ms"), Area("20MB_ms"), Area("short_ms")};
+    for (std::size_t n = 0; n < std::size(areas); ++n) {
+        Area& area = areas[n];
+        const QString path = scratch().filePath(QStringLiteral("long-%1.cgi").arg(n));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(files[n] + "\r\n") < 0) {
+            state.SkipWithError("cannot write the file");
+        }
+        file.close();
+        area.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));  // the read-only notice
+        area.window.resize(489, 440);
+        area.box.widget()->resize(489, 400);
+        area.window.show();
+        if (!QTest::qWaitForWindowExposed(&area.window) || !area.files.openFile(path)) {
+            state.SkipWithError("window not exposed or file not opened");
+        }
+        const int middle = static_cast<int>(area.box.text().size() / 2);
+        area.box.select(middle, middle);
+    }
+    if (!areas[1].box.isReadOnly() || areas[0].box.isReadOnly()) {
+        state.SkipWithError("the long-line limit is not where the files expect it");
+    }
+    while (!areas[0].marks.idle() || !areas[1].marks.idle() || !areas[2].marks.idle()) {
+        QTest::qWait(100);
+    }
+    std::size_t first = 0;
+    for (auto _ : state) {
+        first = (first + 1) % std::size(areas);
+        for (std::size_t n = 0; n < std::size(areas); ++n) {
+            Area& area = areas[(first + n) % std::size(areas)];
+            QElapsedTimer clock;
+            clock.start();
+            QTest::keyClick(area.box.widget(), Qt::Key_A);
+            area.box.widget()->viewport()->repaint();
+            QCoreApplication::processEvents();
+            while (!area.marks.idle()) {
+                QCoreApplication::processEvents();
+            }
+            area.seconds += clock.nsecsElapsed() / 1e9;
+        }
+    }
+    for (const Area& area : areas) {
+        state.counters[area.name] =
+            benchmark::Counter(area.seconds * 1000 / static_cast<double>(state.iterations()));
+    }
+}
+
 // Operations on 50 MB take seconds: one iteration per repetition is enough to time them.
 BENCHMARK(Open)->Arg(5)->Unit(benchmark::kMillisecond);
 BENCHMARK(Open)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
@@ -261,6 +340,7 @@ BENCHMARK(InsertBlock)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(MarkWholeText)->Arg(50)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(TypeAtEnd)->Iterations(200)->Unit(benchmark::kMillisecond);
+BENCHMARK(KeyOnLongLine)->Iterations(50)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ondrel::bench

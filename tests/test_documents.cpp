@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "documents/file_commands.h"
+#include "documents/long_lines.h"
 #include "documents/printing.h"
 #include "file_size_limit.h"
 #include "fixture.h"
@@ -122,8 +123,9 @@ private slots:
         addRow("here-document with LF", QByteArray("print <<EOF;\nhi\nEOF\n"), QByteArray("\n"),
                true);
         addRow("ends in CR", QByteArray("a\rb\r"), QByteArray("\r"), true);
-        addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), QByteArray("\r\n"),
-               false);  // あ
+        // あ is three bytes of UTF-8, two in the file.
+        addRow("line just at the long-line limit",
+               QByteArray(longLineLimit() - 3, 'a') + "\x82\xA0\r\n", QByteArray("\r\n"), true);
         addRow("2 million short lines", QByteArray("a\r\n").repeated(2000000), QByteArray("\r\n"),
                true);
     }
@@ -513,6 +515,73 @@ private slots:
         f.choose("mnuend");
         QVERIFY(!f.window.isVisible());
         QTRY_VERIFY(f.program.form1() == nullptr);
+    }
+
+    // A line longer than the text area keeps as one is shown split before a character, never
+    // between CR and LF nor at the end, and the document is read-only: keys and commands change
+    // nothing, Save and Save As write nothing and say why, and New ends it.
+    void longLineOpensReadOnly_data() {
+        // The file; the text shown; the first long line and its length in characters.
+        addColumns<std::tuple<QByteArray, QString, int, qsizetype>>();
+        const QByteArray a(longLineLimit(), 'a');
+        const QString shownA = QString::fromLatin1(a);
+        addRow("one byte over, CR LF after it", "x\r\n" + a + "a\r\nb\r\n",
+               "x\r\n" + shownA + "\na\r\nb", 2, a.size() + 1);
+        // Parts of whole characters, each as long as fits.
+        const qsizetype perPart = a.size() / 3;
+        QString parts;
+        for (qsizetype left = 5 << 20; left > 0; left -= perPart) {
+            parts += QString(std::min(left, perPart), u'あ') + (left > perPart ? "\n" : "");
+        }
+        addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), parts, 1,
+               qsizetype(5 << 20));
+        addRow("three times the limit after lone CRs", "x\ry\r" + a.repeated(3),
+               "x\ry\r" + shownA + "\n" + shownA + "\n" + shownA, 3, 3 * a.size());
+    }
+
+    void longLineOpensReadOnly() {
+        const auto [bytes, shown, line, characters] =
+            fetchRow<std::tuple<QByteArray, QString, int, qsizetype>>();
+        Fixture f;
+        const QString file = path("long.dat");
+        writeBytes(file, bytes);
+        f.dialogs.pushText(file);
+        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
+        f.choose("mnuOpen");
+        QCOMPARE(f.text().text(), shown);
+        QCOMPARE(f.window.windowTitle(), "Ondrel [" + file + QStringLiteral("] (読み取り専用)"));
+        QCOMPARE(f.dialogs.calls().size(), 2);
+        const QString notice = f.dialogs.calls().last().text;
+        QVERIFY2(notice.startsWith(QStringLiteral("%1 行目が %2 文字あり")
+                                       .arg(line)
+                                       .arg(QLocale().toString(characters))),
+                 qPrintable(notice));
+        f.text().select(1, 2);
+        QTest::keyClick(f.text().widget(), Qt::Key_X);
+        QTest::keyClick(f.text().widget(), Qt::Key_Delete);
+        const QString refused = QStringLiteral("読み取り専用の文書のため、変更できません。");
+        const QString notSaved =
+            QStringLiteral("読み取り専用で開いた文書のため、保存しませんでした。");
+        // A snippet, the date stamp, replace all, Save and Save As: one message each.
+        const std::pair<const char*, QString> commands[] = {{"mnulocal", refused},
+                                                            {"mnutimedate", refused},
+                                                            {"mnuokikae", refused},
+                                                            {"mnuupsave", notSaved},
+                                                            {"mnuNameSave", notSaved}};
+        for (const auto& [item, message] : commands) {
+            f.dialogs.clear();
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
+            f.choose(item);
+            QCOMPARE(f.dialogs.calls().size(), 1);
+            QVERIFY2(f.dialogs.calls()[0].text.startsWith(message), item);
+        }
+        QCOMPARE(f.text().text(), shown);
+        QVERIFY(!f.text().isModified());
+        QCOMPARE(readBytes(file), bytes);
+        QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList{"long.dat"});
+        f.choose("mnunew");
+        QTest::keyClick(f.text().widget(), Qt::Key_X);
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [project]*"));
     }
 };
 

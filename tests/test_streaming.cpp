@@ -59,7 +59,7 @@ void StreamingTest::piecesInParallelGiveTheOnePieceDocument() {
         "$a = \"\x81\xe0\xb1\xb2\x00\x80\xa0\xfd\xfe\xff\";\r"
         "# \x87\x9a\x93\xfa\x96\x7b\r\n";
     const QByteArray line(lineBytes, sizeof(lineBytes) - 1);
-    const QByteArray bytes = line.repeated(3000) + QByteArray("\x82\xa0").repeated(40000) + "\r\n" +
+    const QByteArray bytes = line.repeated(3000) + QByteArray("\x82\xa0").repeated(5000) + "\r\n" +
                              QByteArray("\x87\x90\x81\xe6\n").repeated(3000);
     writeBytes(path, bytes);
     QString texts[2];

@@ -1,12 +1,14 @@
 #include "documents/file_commands.h"
 
 #include <QFileInfo>
+#include <QLocale>
 
 #include <algorithm>
 #include <csignal>
 
 #include "documents/cp932.h"
 #include "documents/document_file.h"
+#include "documents/long_lines.h"
 #include "documents/recovery.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
@@ -21,6 +23,7 @@ namespace {
 // The name shown in the file dialogs' name box, and how a cancelled dialog is recognised.
 const QString kProject = QStringLiteral("project");
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kReadOnly = QStringLiteral("読み取り専用");
 
 QString unencodableReport(const Cp932Encoded& encoded) {
     QString report =
@@ -157,10 +160,20 @@ bool FileCommands::openFile(const QString& path) {
     }
     m_fileName = path;
     updateCaption();
+    if (m_textBox.isReadOnly()) {
+        m_dialogs.message(m_readOnlyReason + kCrLf +
+                              QStringLiteral("長い行は画面の上でだけ複数の行に分けて、読み取り"
+                                             "専用で表示しています。このファイルは Ondrel "
+                                             "からは保存できません。"),
+                          kReadOnly, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    }
     return true;
 }
 
 bool FileCommands::save() {
+    if (refuseReadOnly()) {
+        return false;
+    }
     if (m_fileName.isEmpty()) {
         m_dialogs.message(QStringLiteral("上書きできません。"), QStringLiteral("エラー！"),
                           MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
@@ -174,6 +187,9 @@ bool FileCommands::save() {
 }
 
 bool FileCommands::saveAs() {
+    if (refuseReadOnly()) {
+        return false;
+    }
     const QString path = m_dialogs.saveFileName(kProject, fileFilters());
     if (path.isEmpty() || path == kProject) {
         return false;
@@ -227,6 +243,19 @@ bool FileCommands::mayOverwrite() {
                MessageAnswer::No) == MessageAnswer::Yes;
 }
 
+bool FileCommands::refuseReadOnly() {
+    if (!m_textBox.isReadOnly()) {
+        return false;
+    }
+    // Written out, the breaks added for the eye would become part of the file.
+    m_dialogs.message(QStringLiteral("読み取り専用で開いた文書のため、保存しませんでした。") +
+                          kCrLf + m_readOnlyReason + kCrLf +
+                          QStringLiteral("分けて表示している行をそのまま保存すると、ファイルの"
+                                         "内容が変わってしまいます。"),
+                      kReadOnly, MessageButtons::Ok, MessageIcon::None, MessageAnswer::Ok);
+    return true;
+}
+
 QString FileCommands::documentName() const {
     return m_fileName.isEmpty() ? kProject : QFileInfo(m_fileName).fileName();
 }
@@ -253,11 +282,15 @@ FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) 
     const std::optional<FileIdentity> before = fileIdentity(path);
     OffscreenDocument document(m_textBox);
     LineBreaks breaks;
+    LongLineSplitter longLines;
     Utf8Evidence utf8Evidence;
     qint64 reported = 0;
     qint64 reserved = 0;
     bool tooLarge = false;
-    Cp932Decoder decoder([&](QByteArrayView utf8, qint64 decoded) {
+    Cp932Decoder decoder([&](QByteArrayView fileText, qint64 decoded) {
+        breaks.add(fileText);
+        // Lines too long for the text area go in split, and the document opens read-only.
+        const QByteArrayView utf8 = longLines.add(fileText);
         // Room for the file's final line break, which is kept out of the text.
         if (!tooLarge && document.length() + utf8.size() > TextBox::maxUtf8Length() + 2) {
             // Too large already: nothing more goes in, but the rest is still decoded, so a
@@ -278,7 +311,6 @@ FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) 
                 std::min<qint64>(expected + expected / 64 + 4096, TextBox::maxUtf8Length() + 1);
             document.reserve(reserved);
         }
-        breaks.add(utf8);
         // In steps, each a small call.
         constexpr qsizetype kStep = qsizetype(1) << 18;
         for (qsizetype at = 0; at < utf8.size(); at += kStep) {
@@ -353,6 +385,19 @@ FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) 
         return {QStringLiteral("ファイルが大きすぎます。") + sizeLimitText()};
     }
     document.moveInto(m_textBox);
+    if (longLines.firstLongLine() > 0) {
+        m_textBox.setReadOnly(true);
+        const QLocale locale;
+        m_readOnlyReason = QStringLiteral(
+                               "%1 行目が %2 文字あり、Ondrel で編集できる 1 行の"
+                               "長さを超えています。")
+                               .arg(locale.toString(longLines.firstLongLine()),
+                                    locale.toString(longLines.firstLongLineCharacters()));
+        if (longLines.longLines() > 1) {
+            m_readOnlyReason +=
+                QStringLiteral("（ほかに %1 行）").arg(locale.toString(longLines.longLines() - 1));
+        }
+    }
     m_forms = decoded.forms;
     m_identity = after;
     m_finalBreak = finalBreak.isEmpty() ? QByteArrayLiteral("\r\n") : finalBreak;
@@ -404,7 +449,8 @@ void FileCommands::updateCaption() {
     // Modified, the caption carries the desktop's mark of unsaved changes.
     const QString name = m_fileName.isEmpty() ? kProject : m_fileName;
     m_setCaption(QStringLiteral("Ondrel [") + name + QStringLiteral("]") +
-                 (m_textBox.isModified() ? QStringLiteral("*") : QString()));
+                 (m_textBox.isModified() ? QStringLiteral("*") : QString()) +
+                 (m_textBox.isReadOnly() ? QStringLiteral(" (") + kReadOnly + u')' : QString()));
 }
 
 QByteArray FileCommands::recoveryState() const {

@@ -74,6 +74,9 @@ private:
     // True when the file at m_fileName is as it was last read or written, or the user agrees to
     // overwrite what another program changed.
     bool mayOverwrite();
+    // When the document is read-only (a line too long for the text area is shown split), says
+    // why it is not saved and returns true.
+    bool refuseReadOnly();
     void updateCaption();
     QString documentName() const;
 
@@ -92,6 +95,8 @@ private:
     // The codes the document's file used for characters the code page holds twice; saving
     // writes them so again.
     Cp932Forms m_forms;
+    // Which line made the document read-only, in a sentence.
+    QString m_readOnlyReason;
 };
 
 }  // namespace ondrel

@@ -106,6 +106,9 @@ ReplaceCommand::ReplaceCommand(TextBox& textBox, Dialogs& dialogs)
     : m_textBox(textBox), m_dialogs(dialogs) {}
 
 void ReplaceCommand::run() {
+    if (!editableOrRefuse(m_textBox, m_dialogs)) {
+        return;
+    }
     const QString title = QStringLiteral("検索置換");
     const QString search = m_dialogs.prompt(QStringLiteral("検索する文字列"), title, QString());
     if (search.isEmpty()) {

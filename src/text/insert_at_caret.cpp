@@ -15,7 +15,7 @@ bool insertAtCaretOrRefuse(TextBox& textBox, Dialogs& dialogs, const QStringList
         bytes += utf8Length(piece);
     }
     // All pieces or none: a block cut off after its first piece would be half a script.
-    if (!insertionFitsOrRefuse(textBox, dialogs, bytes)) {
+    if (!editableOrRefuse(textBox, dialogs) || !insertionFitsOrRefuse(textBox, dialogs, bytes)) {
         return false;
     }
     TextBox::UndoStep step(textBox);

@@ -44,6 +44,16 @@ bool fitsOrRefuse(Dialogs& dialogs, qsizetype documentBytes) {
     return false;
 }
 
+bool editableOrRefuse(const TextBox& textBox, Dialogs& dialogs) {
+    if (!textBox.isReadOnly()) {
+        return true;
+    }
+    dialogs.message(QStringLiteral("読み取り専用の文書のため、変更できません。"),
+                    QStringLiteral("読み取り専用"), MessageButtons::Ok, MessageIcon::None,
+                    MessageAnswer::Ok);
+    return false;
+}
+
 bool insertionFitsOrRefuse(const TextBox& textBox, Dialogs& dialogs, qsizetype insertedBytes) {
     return fitsOrRefuse(dialogs,
                         textBox.utf8Length() - textBox.selectionUtf8Length() + insertedBytes);

@@ -20,5 +20,7 @@ void refuseTooLarge(Dialogs& dialogs);
 bool fitsOrRefuse(Dialogs& dialogs, qsizetype documentBytes);
 // As fitsOrRefuse, for the document after its selection is replaced by insertedBytes.
 bool insertionFitsOrRefuse(const TextBox& textBox, Dialogs& dialogs, qsizetype insertedBytes);
+// True when the document may change; when it is read-only, says so instead.
+bool editableOrRefuse(const TextBox& textBox, Dialogs& dialogs);
 
 }  // namespace ondrel

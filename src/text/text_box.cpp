@@ -226,6 +226,7 @@ QString TextBox::text() const {
 }
 
 void TextBox::setText(const QString& text) {
+    setReadOnly(false);
     // Without undo collection and modification events a large text loads in one pass;
     // with them every chunk would be recorded and announced.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETUNDOCOLLECTION, 0UL);
@@ -254,6 +255,8 @@ void TextBox::setText(const QString& text) {
 void TextBox::adoptDocument(void* document) {
     // The text box takes a hold of its own and lets go of the old document.
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETDOCPOINTER, 0UL, document);
+    // Read-only is the old document's; the editor's input method setting follows it again.
+    setReadOnly(false);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETMODEVENTMASK,
                             static_cast<unsigned long>(textAreaEditNotifications()));
     m_editor->SendScintilla(QsciScintillaBase::SCI_GOTOPOS, 0UL);
@@ -261,6 +264,16 @@ void TextBox::adoptDocument(void* document) {
     if (m_textLoaded) {
         m_textLoaded();
     }
+}
+
+void TextBox::setReadOnly(bool readOnly) {
+    // Scintilla's read-only holds for its own keys and for every call that would change the
+    // text; QScintilla also stops the input method.
+    m_editor->setReadOnly(readOnly);
+}
+
+bool TextBox::isReadOnly() const {
+    return m_editor->isReadOnly();
 }
 
 bool TextBox::isModified() const {

@@ -50,12 +50,18 @@ public:
 
     // The whole text, every character included.
     QString text() const;
-    // Replaces the whole text, leaves the caret at 0 and empties the undo history.
+    // Replaces the whole text, leaves the caret at 0 and empties the undo history. The new
+    // text can be edited.
     void setText(const QString& text);
 
     // Makes document (a Scintilla document filled elsewhere) the whole text, as setText does:
-    // caret at 0, the old document and its undo history let go.
+    // caret at 0, the old document and its undo history let go, the new text editable.
     void adoptDocument(void* document);
+
+    // Read-only, the text cannot change at all, by keys or by any command, until the next
+    // setText or adoptDocument.
+    void setReadOnly(bool readOnly);
+    bool isReadOnly() const;
 
     // Heard after setText and adoptDocument, which put the text in without edit notifications.
     void setTextLoaded(std::function<void()> listener) { m_textLoaded = std::move(listener); }
