@@ -2,8 +2,10 @@
 
 #include <Qsci/qsciscintilla.h>
 #include <QFile>
+
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <algorithm>
 
 #include "cp932_text.h"
 #include "documents/cp932.h"
@@ -64,6 +66,16 @@ QByteArray bareEncode(const QString& text) {
 
 void setTextOnce(QsciScintilla& editor, const QString& text) {
     editor.SendScintilla(QsciScintillaBase::SCI_SETTEXT, text.toUtf8().constData());
+}
+
+EventLoopGaps::EventLoopGaps() {
+    m_probe.setInterval(0);
+    QObject::connect(&m_probe, &QTimer::timeout, [this] {
+        m_longest = std::max(m_longest, m_gap.nsecsElapsed() / 1e6);
+        m_gap.restart();
+    });
+    m_gap.start();
+    m_probe.start();
 }
 
 }  // namespace ondrel::bench

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 class QsciScintilla;
 
@@ -29,5 +31,18 @@ QByteArray bareEncode(const QString& text);
 
 // The plain way to fill a text area: one SCI_SETTEXT.
 void setTextOnce(QsciScintilla& editor, const QString& text);
+
+// The longest the event loop waits between two of its turns while this lives, measured by a
+// timer due at once.
+class EventLoopGaps {
+public:
+    EventLoopGaps();
+    double longestMs() const { return m_longest; }
+
+private:
+    QElapsedTimer m_gap;
+    QTimer m_probe;
+    double m_longest = 0;
+};
 
 }  // namespace ondrel::bench

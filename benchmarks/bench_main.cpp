@@ -12,9 +12,13 @@
 #include "bench_startup.h"
 #include "bench_table.h"
 #include "fixture.h"
+#include "test_main.h"
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The editor keeps recovery copies of modified documents: these go to a home of the run's
+    // own (the processes started here inherit it), never the user's.
+    ondrel::isolateEnvironment();
     QApplication app(argc, argv);
     if (const auto status = ondrel::bench::measurePeakMemoryIfAsked(argc, argv)) {
         return *status;

@@ -1,5 +1,7 @@
 #include "bench_memory.h"
 
+#include <Qsci/qsciscintilla.h>
+
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>

@@ -30,6 +30,8 @@ const RatioRow kRatioRows[] = {
     {"type at end of 50 MB vs 5 KB (marks off)", "TypeAtEnd:50MB_off", "TypeAtEnd:5KB_off", 1.2},
     {"type at end of 50 MB vs 5 KB (marks on)", "TypeAtEnd:50MB_on", "TypeAtEnd:5KB_on", 1.2},
     {"type at end of 50 MB, marks on vs off", "TypeAtEnd:50MB_on", "TypeAtEnd:50MB_off", 1.2},
+    {"type at end of 50 MB, recovery on vs off", "TypeAtEndRecovery:on", "TypeAtEndRecovery:off",
+     1.2},
     {"key on a line at the limit vs short lines", "KeyOnLongLine:limit_ms",
      "KeyOnLongLine:short_ms", 0},
     {"key in a 20 MB line vs short lines", "KeyOnLongLine:20MB_ms", "KeyOnLongLine:short_ms", 0},
@@ -74,10 +76,14 @@ void printTable(const std::map<std::string, double>& medians) {
         printRow(row.operation, measured->second, baseline->second, row.target, "");
     }
     // An absolute limit, not a ratio: the window must answer within one frame at 60 Hz.
-    const auto pause = medians.find("MarkWholeText/50:longest_pause_ms");
-    if (pause != medians.end()) {
-        std::printf("longest pause marking 50 MB: %.2f ms (limit one frame, 16 ms)%s\n",
-                    pause->second, pause->second <= 16.0 ? "" : "  MISSED");
+    for (const auto& [key, what] :
+         {std::pair{"MarkWholeText/50:longest_pause_ms", "marking 50 MB"},
+          std::pair{"CopyPause:longest_pause_ms", "copying 50 MB for recovery"}}) {
+        const auto pause = medians.find(key);
+        if (pause != medians.end()) {
+            std::printf("longest pause %s: %.2f ms (limit one frame, 16 ms)%s\n", what,
+                        pause->second, pause->second <= 16.0 ? "" : "  MISSED");
+        }
     }
     // Absolute too: a key must answer within 50 ms on whatever line it is typed.
     for (const char* key : {"KeyOnLongLine:limit_ms", "KeyOnLongLine:20MB_ms"}) {

@@ -10,4 +10,3 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench -j"$(nproc)"
 "$root/build-bench/benchmarks/ondrel_bench" --benchmark_repetitions=5 \
     --benchmark_report_aggregates_only=true "$@"
-"$root/build-bench/benchmarks/bench_recovery"

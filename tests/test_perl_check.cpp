@@ -3,11 +3,11 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
-#include "cp932_text.h"
 #include "fixture.h"
 #include "test_files.h"
 #include "test_main.h"

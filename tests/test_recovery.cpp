@@ -12,10 +12,10 @@
 #include <csignal>
 #include <memory>
 
+#include "cp932_text.h"
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/recovery.h"
-#include "cp932_text.h"
 #include "fixture.h"
 #include "scripted_dialogs.h"
 #include "test_files.h"
