@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <numeric>
 
 #include "documents/file_commands.h"
@@ -202,7 +204,7 @@ private slots:
             f.choose("mnuOpen");
             wentOn = f.dialogs.calls().last().kind == "open";
         } else if (trigger == "drop") {
-            f.window.openFile(path("dropped.cgi"));
+            f.window.openFile(QFile::encodeName(path("dropped.cgi")));
             wentOn = f.window.files().fileName() == path("dropped.cgi");
         } else if (trigger == "close") {
             wentOn = f.window.close();
@@ -364,6 +366,71 @@ private slots:
         QVERIFY2(calls[1].text.contains(reason), qPrintable(calls[1].text));
         QCOMPARE(calls[2].kind, QStringLiteral("open"));
         QCOMPARE(readBytes(path("previous.cgi")), QByteArray("previous\r\n"));
+    }
+
+    // Names in Shift_JIS bytes, which Qt's dialogs show garbled: the one file whose name reads
+    // as the one picked is opened or overwritten, and saved back under its own bytes; more than
+    // one is said to be a name that is not UTF-8.
+    void namesThatAreNotUtf8_data() {
+        // The names on disk ("|" between them); the command; the name picked, "garbled" for the
+        // first as Qt shows it; the caption's end, or "" for the message.
+        addColumns<std::tuple<QByteArray, QString, QString, QString>>();
+        addRow("open, picked garbled", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuOpen", "garbled",
+               "/表示.cgi]");
+        addRow("open, typed as it reads", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuOpen", "表示.cgi",
+               "/表示.cgi]");
+        addRow("open, in a folder named in Shift_JIS", QByteArray("\x95\x5c\x8e\xa6/a.cgi"),
+               "mnuOpen", "garbled", "/表示/a.cgi]");
+        addRow("open, not UTF-8 nor Shift_JIS", QByteArray("a\xff.cgi"), "mnuOpen", "garbled",
+               "/a\\xff.cgi]");
+        addRow("open, two names garbled alike", QByteArray("\x95\x5c.cgi|\x96\x5c.cgi"), "mnuOpen",
+               "garbled", "");
+        addRow("save as over it", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuNameSave", "garbled",
+               "/表示.cgi]");
+    }
+    void namesThatAreNotUtf8() {
+        const auto [names, item, picked, caption] =
+            fetchRow<std::tuple<QByteArray, QString, QString, QString>>();
+        Fixture f;
+        const QByteArray folder = QFile::encodeName(m_temp->path()) + '/';
+        const QByteArrayList onDisk = names.split('|');
+        for (const QByteArray& name : onDisk) {
+            if (name.contains('/')) {
+                QCOMPARE(::mkdir((folder + name.first(name.indexOf('/'))).constData(), 0700), 0);
+            }
+            QVERIFY(writeWholeFile(folder + name, "old\r\n").ok());
+        }
+        const auto bytesOf = [](const QByteArray& name) {
+            QByteArray bytes;
+            readFileInPieces(name, 4096, [&](const QByteArray& piece, qint64) { bytes += piece; });
+            return bytes;
+        };
+        f.dialogs.pushText(m_temp->path() + '/' +
+                           (picked == "garbled" ? QFile::decodeName(onDisk[0]) : picked));
+        if (item == "mnuNameSave") {
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));  // overwrite
+        } else if (caption.isEmpty()) {
+            f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
+            f.dialogs.push(ScriptedDialogs::cancel());  // the dialog comes back
+        }
+        f.choose(qPrintable(item));
+        QCOMPARE(f.dialogs.unexpectedCalls(), 0);
+        if (caption.isEmpty()) {
+            QVERIFY(f.dialogs.calls()[1].text.contains(QStringLiteral("UTF-8 で書かれていない")));
+            QCOMPARE(f.window.files().fileName(), QByteArray());
+            return;
+        }
+        QCOMPARE(f.window.files().fileName(), folder + onDisk[0]);
+        QVERIFY2(f.window.windowTitle().endsWith(caption), qPrintable(f.window.windowTitle()));
+        QCOMPARE(f.dialogs.calls().size(), item == "mnuOpen" ? 1 : 2);
+        QVERIFY(item == "mnuOpen" ||
+                f.dialogs.calls()[1].title == QStringLiteral("名前を付けて保存"));
+        f.choose("mnulocal");
+        f.choose("mnuupsave");
+        QVERIFY(bytesOf(folder + onDisk[0]).startsWith("#!/usr/local/bin/perl"));
+        // No twin with a UTF-8 name (Qt lists only those).
+        QCOMPARE(QDir(m_temp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     void saveFailureKeepsEverything_data() {

@@ -114,9 +114,10 @@ private slots:
         }
         const QString name = QFile::decodeName(node);
         const QString result = inChild([&] {
-            const FileOutcome read = readFileInPieces(name, 4096, [](const QByteArray&, qint64) {});
+            const FileOutcome read =
+                readFileInPieces(QFile::encodeName(name), 4096, [](const QByteArray&, qint64) {});
             return (read.ok() ? QStringLiteral("read") : read.reason) + " | " +
-                   outcome(writeWholeFile(name, "new\r\n"));
+                   outcome(writeWholeFile(QFile::encodeName(name), "new\r\n"));
         });
         QCOMPARE(result, kind + "はファイルとして開けません。 | 保存先は" + kind + "です。");
         QVERIFY2(QFileInfo::exists(name) && !QFileInfo(name).isFile(),
@@ -161,7 +162,7 @@ private slots:
                 call_faults::arm("close", QFile::encodeName(file), EIO);
             }
             call_faults::startJournal();
-            const QString saved = outcome(writeWholeFile(file, newBytes));
+            const QString saved = outcome(writeWholeFile(QFile::encodeName(file), newBytes));
             return fault == "order" ? saved + writeOrder(file) : saved;
         });
         if (crash) {
@@ -222,7 +223,7 @@ private slots:
                                                              : EOPNOTSUPP;
                     call_faults::arm(fault[0].toLatin1().constData(), "/f", error);
                 }
-                return outcome(writeWholeFile(file, "new\r\n"));
+                return outcome(writeWholeFile(QFile::encodeName(file), "new\r\n"));
             },
             field("saver").toUInt());
         QVERIFY2(warning.isEmpty() ? result == "saved" : result.contains(warning),
@@ -265,7 +266,7 @@ private slots:
                 call_faults::arm("tmpfile", "/k", EOPNOTSUPP);
             }
             call_faults::arm("fsync", "/k/", call_faults::kKilled);
-            return outcome(writeWholeFile(file, "new\r\n"));
+            return outcome(writeWholeFile(QFile::encodeName(file), "new\r\n"));
         });
         QCOMPARE(result, QStringLiteral("<signal %1>").arg(SIGKILL));
         QCOMPARE(readBytes(file), QByteArray("old\r\n"));
@@ -317,7 +318,8 @@ private slots:
         const QByteArray link = QFile::encodeName(path("shared/x.cgi"));
         QVERIFY(symlink(QFile::encodeName(path("secret")), link) == 0);
         QVERIFY(lchown(link, 1234, 1234) == 0);
-        const QString result = outcome(writeWholeFile(path("shared/x.cgi"), "swapped\r\n"));
+        const QString result =
+            outcome(writeWholeFile(QFile::encodeName(path("shared/x.cgi")), "swapped\r\n"));
         QVERIFY2(result != "saved", "the save followed a link the kernel forbids");
         QCOMPARE(readBytes(path("secret")), QByteArray("root only\n"));
     }

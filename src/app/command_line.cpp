@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "documents/file_name.h"
 #include "platform/dialogs.h"
 
 namespace ondrel {
@@ -25,7 +26,7 @@ CommandLine parseCommandLine(const QByteArrayList& arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QByteArray& argument = arguments[i];
         if (i > line.optionsEnd) {
-            line.files << QFile::decodeName(argument);
+            line.files << argument;
         } else if (i == line.optionsEnd) {
             continue;  // the "--" itself
         } else if (argument == "--help" || argument == "-h") {
@@ -40,7 +41,7 @@ CommandLine parseCommandLine(const QByteArrayList& arguments) {
                 line.unknownOption = QFile::decodeName(argument);
             }
         } else {
-            line.files << QFile::decodeName(argument);
+            line.files << argument;
         }
     }
     if (!line.unknownOption.isEmpty()) {
@@ -89,12 +90,13 @@ std::optional<int> answerOnConsole(const CommandLine& line) {
     return std::nullopt;
 }
 
-void openInWindowsOfTheirOwn(Dialogs& dialogs, const QStringList& files) {
-    for (const QString& file : files) {
+void openInWindowsOfTheirOwn(Dialogs& dialogs, const QByteArrayList& files) {
+    for (const QByteArray& file : files) {
         if (!dialogs.startEditor(file)) {
-            dialogs.message(QStringLiteral("新しいウィンドウで開けませんでした。\r\n") + file,
-                            QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical,
-                            MessageAnswer::Ok);
+            dialogs.message(
+                QStringLiteral("新しいウィンドウで開けませんでした。\r\n") + fileNameText(file),
+                QStringLiteral("エラー！"), MessageButtons::Ok, MessageIcon::Critical,
+                MessageAnswer::Ok);
         }
     }
 }

@@ -18,7 +18,7 @@ struct CommandLine {
     Request request = Request::Edit;
     // The files to edit, in order: the first in this window, each further one in a window of
     // its own.
-    QStringList files;
+    QByteArrayList files;
     // The option not understood, for UnknownOption.
     QString unknownOption;
     // How many arguments come before "--" (all of them when there is none): the ones Qt may
@@ -44,6 +44,6 @@ std::optional<int> answerOnConsole(const CommandLine& line);
 
 // Starts a new Ondrel for each file, which opens it in a window of its own; a start that
 // fails is reported.
-void openInWindowsOfTheirOwn(Dialogs& dialogs, const QStringList& files);
+void openInWindowsOfTheirOwn(Dialogs& dialogs, const QByteArrayList& files);
 
 }  // namespace ondrel

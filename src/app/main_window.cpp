@@ -6,11 +6,11 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QEvent>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QSessionManager>
+#include <QSysInfo>
 #include <QTimer>
 
 #include "app/command_line.h"
@@ -20,6 +20,7 @@
 #include "app/text_context_menu.h"
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
+#include "documents/file_name.h"
 #include "documents/printing.h"
 #include "documents/recovery.h"
 #include "documents/syntax_note.h"
@@ -41,12 +42,29 @@ namespace {
 constexpr int kClientWidth = 489;   // 7335 twips
 constexpr int kClientHeight = 413;  // 6195 twips
 
-// The local files among the dropped URLs; none for text or a web link.
-QStringList droppedFiles(const QMimeData* data) {
-    QStringList files;
-    for (const QUrl& url : data != nullptr ? data->urls() : QList<QUrl>()) {
-        if (url.isLocalFile()) {
-            files << url.toLocalFile();
+// The local files among the dropped URLs, as the bytes of their names; none for text or a
+// web link. Read from the raw list: Qt's URLs hold a name that is not UTF-8 garbled.
+QByteArrayList droppedFiles(const QMimeData* data) {
+    QByteArrayList files;
+    if (data == nullptr || !data->hasFormat(QStringLiteral("text/uri-list"))) {
+        return files;
+    }
+    const QByteArray list = data->data(QStringLiteral("text/uri-list"));
+    for (QByteArray line : list.split('\n')) {
+        line = line.trimmed();
+        if (!line.startsWith("file://")) {
+            continue;  // a comment, an empty line or another scheme
+        }
+        // file:///path, or file://host/path for this machine.
+        const qsizetype slash = line.indexOf('/', 7);
+        const QByteArray host = line.mid(7, slash - 7);
+        if (slash < 0 || (!host.isEmpty() && host != "localhost" &&
+                          host != QSysInfo::machineHostName().toUtf8())) {
+            continue;
+        }
+        const QByteArray name = QByteArray::fromPercentEncoding(line.mid(slash));
+        if (!name.contains('\0')) {
+            files << name;
         }
     }
     return files;
@@ -76,7 +94,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     setCentralWidget(m_client);
     m_client->installEventFilter(this);
     m_textBox.setOnRefused([this] { refuseTooLarge(m_dialogs); });
-    m_files->setOnSaved([this](const QString& path) { m_syntaxNote->check(path); });
+    m_files->setOnSaved([this](const QByteArray& path) { m_syntaxNote->check(path); });
     m_statusBar->hide();
     // The text area's own English right-click menu and its taking in of dropped files as text
     // give way to the window's: the viewport gets mouse menus and drops, the editor the
@@ -108,7 +126,7 @@ MainWindow::MainWindow(Dialogs& dialogs, Program& program)
     // Recovery copy: kept while the document is modified; SIGTERM, SIGHUP and SIGINT write it
     // and end the program without a question.
     m_recovery = std::make_unique<Recovery>(m_textBox, [this] {
-        return RecoveryFile{QFile::encodeName(m_files->fileName()), m_files->recoveryState()};
+        return RecoveryFile{m_files->fileName(), m_files->recoveryState()};
     });
     m_recovery->endOnSignals([this] { m_program.endProgram(); });
     m_files->setOnDiscarded([this] { m_recovery->documentDiscarded(); });
@@ -133,18 +151,18 @@ void MainWindow::offerRecoveryCopies() {
     }
     runCommand([this] {
         m_recovery->offerOrphans(m_dialogs, [this](const RecoveredCopy& copy) {
-            m_files->restore(copy.text, QFile::decodeName(copy.file.name), copy.file.identity);
+            m_files->restore(copy.text, copy.file.name, copy.file.identity);
             return true;
         });
     });
 }
 
-void MainWindow::openFile(const QString& path) {
+void MainWindow::openFile(const QByteArray& path) {
     // Through the same guard as the menu's commands: a queued drop must not start while
     // another command runs.
     runCommand([this, path] {
         if (m_files->maySetAside()) {
-            m_files->openFile(QFileInfo(path).absoluteFilePath());
+            m_files->openFile(absoluteFileName(path));
         }
     });
 }
@@ -321,7 +339,7 @@ bool MainWindow::takeFileDrop(QEvent* event) {
         return false;
     }
     auto* drop = static_cast<QDropEvent*>(event);
-    const QStringList paths = droppedFiles(drop->mimeData());
+    const QByteArrayList paths = droppedFiles(drop->mimeData());
     if (paths.isEmpty()) {
         return false;
     }

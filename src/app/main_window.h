@@ -39,7 +39,7 @@ public:
     void load();
     // Opens the file at path (made absolute) as Open does once its dialog has chosen it; for a
     // file named on the command line or dropped on the window.
-    void openFile(const QString& path);
+    void openFile(const QByteArray& path);
 
     TextBox& textBox() { return m_textBox; }
     QAction* action(const QString& name) const { return m_actions.value(name); }

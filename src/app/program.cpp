@@ -52,7 +52,7 @@ AboutBox* Program::frmAbout() const {
     return m_about;
 }
 
-void Program::start(const QString& fileToOpen) {
+void Program::start(const QByteArray& fileToOpen) {
     m_fileToOpen = fileToOpen;
     m_splash = new SplashWindow();
     QObject::connect(m_splash, &SplashWindow::pressed, m_splash, [this] {
@@ -76,7 +76,7 @@ MainWindow& Program::showForm1() {
     m_form1->activateWindow();
     if (!m_fileToOpen.isEmpty()) {
         // Once, over the fresh document and its window, as if chosen in the Open dialog.
-        m_form1->openFile(std::exchange(m_fileToOpen, QString()));
+        m_form1->openFile(std::exchange(m_fileToOpen, QByteArray()));
     }
     return *m_form1;
 }

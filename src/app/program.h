@@ -27,7 +27,7 @@ public:
 
     // Brings the program up the way a user starts it: the splash first, which hands over to
     // the main window. A fileToOpen is then opened in the fresh document as Open would.
-    void start(const QString& fileToOpen = QString());
+    void start(const QByteArray& fileToOpen = QByteArray());
 
     // Each window, or null while it is not loaded.
     MainWindow* form1() const;
@@ -50,7 +50,7 @@ private:
     QPointer<MainWindow> m_form1;
     QPointer<SplashWindow> m_splash;
     QPointer<AboutBox> m_about;
-    QString m_fileToOpen;
+    QByteArray m_fileToOpen;
 };
 
 }  // namespace ondrel

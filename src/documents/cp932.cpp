@@ -280,6 +280,25 @@ Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms) {
     return result;
 }
 
+std::optional<QString> cp932Text(QByteArrayView bytes) {
+    const CodeTable& table = codeTable();
+    QString text;
+    for (qsizetype at = 0; at < bytes.size(); ++at) {
+        quint16 code = static_cast<unsigned char>(bytes[at]);
+        if (isLeadByte(static_cast<unsigned char>(code))) {
+            if (at + 1 == bytes.size()) {
+                return std::nullopt;
+            }
+            code = static_cast<quint16>(code << 8 | static_cast<unsigned char>(bytes[++at]));
+        }
+        if (!table.reads(code)) {
+            return std::nullopt;
+        }
+        text += QChar(table.character[code]);
+    }
+    return text;
+}
+
 QList<char32_t> trailByteChars(char byte) {
     // A character that reads from lead + byte but is written back another way (a duplicate of
     // the code page) does not count.

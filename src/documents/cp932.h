@@ -4,9 +4,11 @@
 #include <QByteArrayView>
 #include <QHash>
 #include <QList>
+#include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace ondrel {
 
@@ -91,6 +93,10 @@ constexpr int kReportedUnencodable = 5;
 // reported (a byte that is not UTF-8 as U+FFFD). forms, when given, are the codes written for
 // the characters it names. The bytes have room for two more, for a line break the caller adds.
 Cp932Encoded encodeCp932Utf8(QByteArrayView utf8, const Cp932Forms& forms = {});
+
+// A short text in code page 932 (a file name) read whole, or nothing when a byte of it does
+// not decode.
+std::optional<QString> cp932Text(QByteArrayView bytes);
 
 // Every character that code page 932 writes as two bytes ending in byte, in code point order.
 QList<char32_t> trailByteChars(char byte);

@@ -10,6 +10,7 @@
 #endif
 
 #include "documents/document_file_posix.h"
+#include "documents/file_name.h"
 
 namespace ondrel {
 
@@ -36,7 +37,7 @@ QString prepareBackupFolder(const QByteArray& folder) {
     struct stat info {};
     if (::lstat(folder.constData(), &info) != 0) {
         if (errno != ENOENT) {
-            return noBackupIn(QFile::decodeName(folder), systemText(errno));
+            return noBackupIn(fileNameText(folder), systemText(errno));
         }
         QByteArrayList missing;
         QByteArray at = folder;
@@ -47,34 +48,34 @@ QString prepareBackupFolder(const QByteArray& folder) {
                 break;
             }
             if (errno != ENOENT || at == "/") {
-                return noBackupIn(QFile::decodeName(at), systemText(errno));
+                return noBackupIn(fileNameText(at), systemText(errno));
             }
         }
         if (!S_ISDIR(info.st_mode) || (info.st_uid != me && (info.st_mode & S_ISVTX) == 0)) {
-            return notOwnFolder(QFile::decodeName(at));
+            return notOwnFolder(fileNameText(at));
         }
         // Each new folder's name is synced too, or a power cut could take the backups with it.
         for (const QByteArray& level : missing) {
             if (::mkdir(level.constData(), 0700) != 0 && errno != EEXIST) {
-                return noBackupIn(QFile::decodeName(level), systemText(errno));
+                return noBackupIn(fileNameText(level), systemText(errno));
             }
             if (const int code =
                     syncFolder(level.left(std::max<qsizetype>(level.lastIndexOf('/'), 1)))) {
-                return noBackupIn(QFile::decodeName(level), systemText(code));
+                return noBackupIn(fileNameText(level), systemText(code));
             }
         }
         if (::lstat(folder.constData(), &info) != 0) {
-            return noBackupIn(QFile::decodeName(folder), systemText(errno));
+            return noBackupIn(fileNameText(folder), systemText(errno));
         }
     }
     if (S_ISLNK(info.st_mode)) {
-        return noBackupIn(QFile::decodeName(folder), linkNotFollowed());
+        return noBackupIn(fileNameText(folder), linkNotFollowed());
     }
     if (!S_ISDIR(info.st_mode) || info.st_uid != me) {
-        return notOwnFolder(QFile::decodeName(folder));
+        return notOwnFolder(fileNameText(folder));
     }
     if ((info.st_mode & 077) != 0 && ::chmod(folder.constData(), 0700) != 0) {
-        return noBackupIn(QFile::decodeName(folder), systemText(errno));
+        return noBackupIn(fileNameText(folder), systemText(errno));
     }
     return {};
 }
@@ -135,7 +136,7 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, Fd& fil
     Fd source(::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat reading {};
     if (!source.valid()) {
-        return {oldUnreadable(QFile::decodeName(path), systemText(errno))};
+        return {oldUnreadable(fileNameText(path), systemText(errno))};
     }
     if (::fstat(source.get(), &reading) != 0 || !sameFile(reading, old)) {
         return {swapped()};
@@ -151,7 +152,7 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, Fd& fil
         ".XXXXXX";
     Fd backup(::mkostemp(backupName.data(), O_CLOEXEC));
     if (!backup.valid()) {
-        return {noBackupIn(QFile::decodeName(folder), systemText(errno))};
+        return {noBackupIn(fileNameText(folder), systemText(errno))};
     }
     auto dropBackup = qScopeGuard([&backupName] { ::unlink(backupName.constData()); });
     qint64 oldSize = 0;
@@ -165,7 +166,7 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, Fd& fil
         code = syncFolder(folder);
     }
     if (code != 0) {
-        return {noBackupIn(QFile::decodeName(folder), systemText(code))};
+        return {noBackupIn(fileNameText(folder), systemText(code))};
     }
     const Privileges kept = privilegesOf(fd, old);
 
@@ -216,7 +217,7 @@ FileOutcome writeInPlace(const QByteArray& path, const struct stat& old, Fd& fil
         return {putBack(writeReason(code))};
     }
     dropBackup.dismiss();
-    return {notRestored(writeReason(code), QFile::decodeName(backupName))};
+    return {notRestored(writeReason(code), fileNameText(backupName))};
 }
 
 }  // namespace ondrel

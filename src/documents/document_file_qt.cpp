@@ -57,7 +57,8 @@ WholeFile readWholeFile(const QString& path) {
 
 }  // namespace
 
-FileOutcome readFileInPieces(const QString& path, qsizetype, const PieceReader& onPiece) {
+FileOutcome readFileInPieces(const QByteArray& name, qsizetype, const PieceReader& onPiece) {
+    const QString path = QFile::decodeName(name);
     // Here the whole file is one piece.
     const WholeFile read = readWholeFile(path);
     if (read.reason.isEmpty() && !read.bytes.isEmpty()) {
@@ -66,7 +67,8 @@ FileOutcome readFileInPieces(const QString& path, qsizetype, const PieceReader& 
     return {read.reason};
 }
 
-FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
+FileOutcome writeWholeFile(const QByteArray& name, const QByteArray& bytes) {
+    const QString path = QFile::decodeName(name);
     const QString target = resolveLinks(path);
     const QFileInfo info(target);
     if (info.isDir()) {

@@ -1,5 +1,3 @@
-#include <QFile>
-
 #include <fcntl.h>
 
 #include <algorithm>
@@ -15,8 +13,7 @@ namespace {
 
 // Opens path for reading, as a regular file no larger than the largest file opened: the reason
 // it cannot be, or empty with fd and info set.
-QString openToRead(const QString& path, int& fd, struct stat& info) {
-    const QByteArray native = QFile::encodeName(path);
+QString openToRead(const QByteArray& native, int& fd, struct stat& info) {
     // Looked at before opening: opening a named pipe waits for a writer, and opening a device
     // may act on it.
     if (::stat(native.constData(), &info) != 0) {
@@ -54,7 +51,7 @@ QString openToRead(const QString& path, int& fd, struct stat& info) {
 
 }  // namespace
 
-FileOutcome readFileInPieces(const QString& path, qsizetype pieceBytes,
+FileOutcome readFileInPieces(const QByteArray& path, qsizetype pieceBytes,
                              const PieceReader& onPiece) {
     int fd = -1;
     struct stat info {};

@@ -1,4 +1,4 @@
-#include <QFile>
+#include <QByteArrayList>
 #include <QRandomGenerator>
 #include <QScopeGuard>
 
@@ -281,8 +281,7 @@ std::optional<FileOutcome> replaceByRename(const QByteArray& target, const struc
 
 }  // namespace
 
-FileOutcome writeWholeFile(const QString& path, const QByteArray& bytes) {
-    const QByteArray native = QFile::encodeName(path);
+FileOutcome writeWholeFile(const QByteArray& native, const QByteArray& bytes) {
     struct stat existing {};
     const bool existed = ::stat(native.constData(), &existing) == 0;
     if (existed && !S_ISREG(existing.st_mode)) {

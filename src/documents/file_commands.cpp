@@ -1,6 +1,5 @@
 #include "documents/file_commands.h"
 
-#include <QFileInfo>
 #include <QLocale>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 
 #include "documents/cp932.h"
 #include "documents/document_file.h"
+#include "documents/file_name.h"
 #include "documents/long_lines.h"
 #include "documents/recovery.h"
 #include "platform/dialogs.h"
@@ -143,18 +143,23 @@ void FileCommands::open() {
     }
     // After one failure the dialog comes back once; a second failure ends the command.
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const QString path = m_dialogs.openFileName(kProject, fileFilters());
-        if (path.isEmpty() || path == kProject) {
+        const QString picked = m_dialogs.openFileName(kProject, fileFilters());
+        if (picked.isEmpty() || picked == kProject) {
             return;
         }
+        const NameOnDisk path = nameOnDisk(picked);
+        if (path.match == NameOnDisk::Match::NotUtf8) {
+            refuseNotUtf8(QStringLiteral("ファイルを開けません。"), picked);
+            continue;
+        }
         // A file the user chose not to open as Shift_JIS ends the command as it is.
-        if (openFile(path) || m_openDeclined) {
+        if (openFile(path.name) || m_openDeclined) {
             return;
         }
     }
 }
 
-bool FileCommands::openFile(const QString& path) {
+bool FileCommands::openFile(const QByteArray& path) {
     if (!load(path)) {
         return false;
     }
@@ -190,14 +195,27 @@ bool FileCommands::saveAs() {
     if (refuseReadOnly()) {
         return false;
     }
-    const QString path = m_dialogs.saveFileName(kProject, fileFilters());
-    if (path.isEmpty() || path == kProject) {
+    const QString picked = m_dialogs.saveFileName(kProject, fileFilters());
+    if (picked.isEmpty() || picked == kProject) {
         return false;
     }
-    if (!write(path)) {
+    const NameOnDisk path = nameOnDisk(picked);
+    if (path.match == NameOnDisk::Match::NotUtf8) {
+        refuseNotUtf8(QStringLiteral("保存できませんでした。"), picked);
         return false;
     }
-    m_fileName = path;
+    // The dialog asks before replacing a file only when it sees it under the name picked.
+    if (path.match == NameOnDisk::Match::Respelled &&
+        m_dialogs.message(QStringLiteral("%1 は既に存在します。\r\n上書きしますか？")
+                              .arg(fileNameText(path.name)),
+                          QStringLiteral("名前を付けて保存"), MessageButtons::YesNo,
+                          MessageIcon::Question, MessageAnswer::No) != MessageAnswer::Yes) {
+        return false;
+    }
+    if (!write(path.name)) {
+        return false;
+    }
+    m_fileName = path.name;
     updateCaption();
     return true;
 }
@@ -238,7 +256,7 @@ bool FileCommands::mayOverwrite() {
     return m_dialogs.message(
                QStringLiteral("「%1」は、読み込んだ後にほかのプログラムによって変更されています。"
                               "\r\n上書きすると、その変更は失われます。上書きしますか？")
-                   .arg(m_fileName),
+                   .arg(fileNameText(m_fileName)),
                QStringLiteral("上書き保存"), MessageButtons::YesNo, MessageIcon::Question,
                MessageAnswer::No) == MessageAnswer::Yes;
 }
@@ -257,23 +275,33 @@ bool FileCommands::refuseReadOnly() {
 }
 
 QString FileCommands::documentName() const {
-    return m_fileName.isEmpty() ? kProject : QFileInfo(m_fileName).fileName();
+    return m_fileName.isEmpty() ? kProject
+                                : fileNameText(m_fileName.mid(m_fileName.lastIndexOf('/') + 1));
 }
 
-bool FileCommands::load(const QString& path) {
+void FileCommands::refuseNotUtf8(const QString& failure, const QString& picked) {
+    showErrorBox(m_dialogs,
+                 failure + kCrLf + picked + kCrLf +
+                     QStringLiteral("ファイル名が UTF-8 で書かれていないため、どのファイルか"
+                                    "決められませんでした。名前を UTF-8 に付け直す（例: convmv "
+                                    "-f cp932 -t utf8 --notest 名前）か、端末から「ondrel 名前」"
+                                    "で開いてください。"));
+}
+
+bool FileCommands::load(const QByteArray& path) {
     m_openDeclined = false;
     const FileOutcome outcome = readIntoDocument(path, m_openDeclined);
     if (m_openDeclined) {
         return false;
     }
     if (!outcome.ok()) {
-        showErrorBox(m_dialogs, QStringLiteral("ファイルを開けません。") + kCrLf + path + kCrLf +
-                                    outcome.reason);
+        showErrorBox(m_dialogs, QStringLiteral("ファイルを開けません。") + kCrLf +
+                                    fileNameText(path) + kCrLf + outcome.reason);
     }
     return outcome.ok();
 }
 
-FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) {
+FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& declined) {
     // The file is decoded into a document of its own, out of sight, and that document becomes
     // the text only once the whole file has been read, decoded and checked: a failure leaves
     // the document, its undo history and the caret as they were, and the file name with them.
@@ -406,7 +434,7 @@ FileOutcome FileCommands::readIntoDocument(const QString& path, bool& declined) 
     return {};
 }
 
-bool FileCommands::write(const QString& path) {
+bool FileCommands::write(const QByteArray& path) {
     // Past a file size limit (ulimit -f) the system would end the program mid-save, with the
     // user's text; ignored, the write fails and the save reports it.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -430,12 +458,12 @@ bool FileCommands::write(const QString& path) {
         return false;
     }
     if (!written.ok()) {
-        showErrorBox(m_dialogs, QStringLiteral("保存できませんでした。") + kCrLf + path + kCrLf +
-                                    written.reason);
+        showErrorBox(m_dialogs, QStringLiteral("保存できませんでした。") + kCrLf +
+                                    fileNameText(path) + kCrLf + written.reason);
         return false;
     }
     if (!written.warning.isEmpty()) {
-        showErrorBox(m_dialogs, path + kCrLf + written.warning);
+        showErrorBox(m_dialogs, fileNameText(path) + kCrLf + written.warning);
     }
     m_identity = fileIdentity(path);
     m_textBox.setUnmodified();
@@ -447,7 +475,7 @@ bool FileCommands::write(const QString& path) {
 
 void FileCommands::updateCaption() {
     // Modified, the caption carries the desktop's mark of unsaved changes.
-    const QString name = m_fileName.isEmpty() ? kProject : m_fileName;
+    const QString name = m_fileName.isEmpty() ? kProject : fileNameText(m_fileName);
     m_setCaption(QStringLiteral("Ondrel [") + name + QStringLiteral("]") +
                  (m_textBox.isModified() ? QStringLiteral("*") : QString()) +
                  (m_textBox.isReadOnly() ? QStringLiteral(" (") + kReadOnly + u')' : QString()));
@@ -464,7 +492,8 @@ QByteArray FileCommands::recoveryState() const {
     return state;
 }
 
-void FileCommands::restore(QByteArrayView utf8, const QString& fileName, const QByteArray& state) {
+void FileCommands::restore(QByteArrayView utf8, const QByteArray& fileName,
+                           const QByteArray& state) {
     restoreAsModified(m_textBox, utf8);
     m_fileName = fileName;
     // The codes the file used for characters written twice are not in the copy.

@@ -28,8 +28,8 @@ public:
     FileCommands(TextBox& textBox, Dialogs& dialogs,
                  std::function<void(const QString&)> setCaption);
 
-    // The full path of the document's file; empty while it has none.
-    const QString& fileName() const { return m_fileName; }
+    // The full path of the document's file, as the system's bytes; empty while it has none.
+    const QByteArray& fileName() const { return m_fileName; }
 
     void newDocument();
     void open();
@@ -38,7 +38,7 @@ public:
     bool saveAs();
     // Opens path as Open does once its dialog has chosen it; a failure is shown and changes
     // nothing. True when the document is now that file.
-    bool openFile(const QString& path);
+    bool openFile(const QByteArray& path);
 
     // Before the document is set aside (New, Open, a drop, closing, Exit, logout): when it is
     // modified, asks whether to save it first. True when the caller may go on: nothing was at
@@ -49,14 +49,16 @@ public:
     void setOnDiscarded(std::function<void()> listener) { m_onDiscarded = std::move(listener); }
 
     // Told the file's full path after each successful Save and Save As.
-    void setOnSaved(std::function<void(const QString&)> onSaved) { m_onSaved = std::move(onSaved); }
+    void setOnSaved(std::function<void(const QByteArray&)> onSaved) {
+        m_onSaved = std::move(onSaved);
+    }
 
     // What a recovery copy keeps of the file besides its name: its identity on disk and the
     // line break it ended with.
     QByteArray recoveryState() const;
     // Puts a recovered text back as a modified document of the file fileName ("" for none),
     // with the state recoveryState() gave.
-    void restore(QByteArrayView utf8, const QString& fileName, const QByteArray& state);
+    void restore(QByteArrayView utf8, const QByteArray& fileName, const QByteArray& state);
 
     // The filter list of both file dialogs, as Qt filters; the first is selected.
     static QStringList fileFilters();
@@ -64,19 +66,22 @@ public:
 private:
     // Reads and decodes path; on success the document becomes its text. Shows the failure
     // and returns false otherwise, touching nothing.
-    bool load(const QString& path);
+    bool load(const QByteArray& path);
     // The work of load, with a busy cursor and progress. Sets declined when the user chose not
     // to open the file, which needs no message.
-    FileOutcome readIntoDocument(const QString& path, bool& declined);
+    FileOutcome readIntoDocument(const QByteArray& path, bool& declined);
     // Encodes the document and writes it to path. Shows the failure and returns false
     // otherwise, touching nothing.
-    bool write(const QString& path);
+    bool write(const QByteArray& path);
     // True when the file at m_fileName is as it was last read or written, or the user agrees to
     // overwrite what another program changed.
     bool mayOverwrite();
     // When the document is read-only (a line too long for the text area is shown split), says
     // why it is not saved and returns true.
     bool refuseReadOnly();
+    // Says, after failure, that a name picked in a file dialog is not UTF-8 and matches no
+    // file or several.
+    void refuseNotUtf8(const QString& failure, const QString& picked);
     void updateCaption();
     QString documentName() const;
 
@@ -84,8 +89,8 @@ private:
     Dialogs& m_dialogs;
     std::function<void(const QString&)> m_setCaption;
     std::function<void()> m_onDiscarded;
-    std::function<void(const QString&)> m_onSaved;
-    QString m_fileName;
+    std::function<void(const QByteArray&)> m_onSaved;
+    QByteArray m_fileName;
     // The user declined to open the last file read as Shift_JIS.
     bool m_openDeclined = false;
     // The identity of m_fileName when it was last read or written.

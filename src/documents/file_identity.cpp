@@ -17,17 +17,17 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
            modifiedNs == other.modifiedNs;
 }
 
-std::optional<FileIdentity> fileIdentity(const QString& path) {
+std::optional<FileIdentity> fileIdentity(const QByteArray& path) {
 #if defined(Q_OS_UNIX)
     struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+    if (::stat(path.constData(), &info) != 0) {
         return std::nullopt;
     }
     return FileIdentity{static_cast<quint64>(info.st_dev), static_cast<quint64>(info.st_ino),
                         static_cast<qint64>(info.st_size),
                         qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec};
 #else
-    const QFileInfo info(path);
+    const QFileInfo info(QFile::decodeName(path));
     if (!info.exists()) {
         return std::nullopt;
     }

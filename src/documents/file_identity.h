@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QString>
+#include <QByteArray>
 
 #include <optional>
 
@@ -19,6 +19,6 @@ struct FileIdentity {
 };
 
 // The identity of the file at path (of a link's target); none when it cannot be read.
-std::optional<FileIdentity> fileIdentity(const QString& path);
+std::optional<FileIdentity> fileIdentity(const QByteArray& path);
 
 }  // namespace ondrel

@@ -5,6 +5,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -172,23 +173,31 @@ PerlCheck::~PerlCheck() {
     cancel();
 }
 
-bool PerlCheck::start(const QString& path) {
+bool PerlCheck::start(const QByteArray& path) {
     cancel();
-    const QFileInfo info(path);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
+                              : slash == 0 ? QByteArrayLiteral("/")
+                                           : path.first(slash);
+    const QByteArray name = path.mid(slash + 1);
     QByteArray firstLine;
     {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
+        QFile file;
+        const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            if (fd >= 0) {
+                ::close(fd);
+            }
             return false;
         }
         firstLine = file.readLine(1024);
     }
+    const qsizetype dot = name.lastIndexOf('.');
+    const QByteArray suffix = dot < 0 ? QByteArray() : name.mid(dot + 1).toLower();
     // perl hands a script whose "#!" line names another program to that program.
-    const bool perlScript =
-        firstLine.startsWith("#!")
-            ? firstLine.contains("perl")
-            : QStringList{QStringLiteral("cgi"), QStringLiteral("pl"), QStringLiteral("pm")}
-                  .contains(info.suffix().toLower());
+    const bool perlScript = firstLine.startsWith("#!")
+                                ? firstLine.contains("perl")
+                                : suffix == "cgi" || suffix == "pl" || suffix == "pm";
     if (!perlScript) {
         return false;
     }
@@ -205,21 +214,35 @@ bool PerlCheck::start(const QString& path) {
         return true;
     }
 
-    m_scriptName = QFile::encodeName(info.fileName());
+    // Qt passes arguments as UTF-8: a name that is not is handed to perl as its standard
+    // input, which perl calls "-".
+    const bool utf8Name = name.isValidUtf8();
+    m_scriptName = utf8Name ? name : QByteArrayLiteral("-");
     m_errors.clear();
     m_timedOut = false;
     m_process = new QProcess;
-    // In the script's folder, so `require './jcode.pl'` finds what it finds on the server.
-    m_process->setWorkingDirectory(info.absolutePath());
     m_process->setProgram(perl);
-    m_process->setArguments(perlCommandLineSwitches(firstLine) +
-                            QStringList{QStringLiteral("-c"), QStringLiteral("--"),
-                                        QString::fromLocal8Bit(m_scriptName)});
+    m_process->setArguments(
+        perlCommandLineSwitches(firstLine) +
+        QStringList{QStringLiteral("-c"), QStringLiteral("--"), QString::fromUtf8(m_scriptName)});
     m_process->setStandardInputFile(QProcess::nullDevice());
     m_process->setStandardOutputFile(QProcess::nullDevice());
-    // A session and process group of its own: whatever the script's BEGIN blocks start goes
-    // when the group is killed.
-    m_process->setChildProcessModifier([] { ::setsid(); });
+    m_process->setChildProcessModifier([folder, name, utf8Name] {
+        // A session and process group of its own: whatever the script's BEGIN blocks start
+        // goes when the group is killed.
+        ::setsid();
+        // In the script's folder, so `require './jcode.pl'` finds what it finds on the server.
+        if (::chdir(folder.constData()) != 0) {
+            ::_exit(127);
+        }
+        if (!utf8Name) {
+            const int script = ::open(name.constData(), O_RDONLY | O_NOCTTY);
+            if (script < 0 || ::dup2(script, STDIN_FILENO) < 0) {
+                ::_exit(127);
+            }
+            ::close(script);
+        }
+    });
     QProcess* const process = m_process;
     QObject::connect(process, &QProcess::readyReadStandardError, process, [this, process] {
         const QByteArray bytes = process->readAllStandardError();

@@ -66,7 +66,7 @@ public:
     // Checks the file at path when it is a Perl script (its first line a "#!" naming perl, or
     // no "#!" line and a .cgi, .pl or .pm name), stopping a check still running. False, and
     // nothing reported, for any other file. The verdict may be reported before it returns.
-    bool start(const QString& path);
+    bool start(const QByteArray& path);
     // Stops a running check; its verdict is never reported.
     void cancel();
     bool running() const { return m_process != nullptr; }

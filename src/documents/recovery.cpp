@@ -13,6 +13,7 @@
 #include <csignal>
 #include <utility>
 
+#include "documents/file_name.h"
 #include "platform/dialogs.h"
 #include "text/text_box.h"
 
@@ -320,8 +321,8 @@ void Recovery::offerOrphans(Dialogs& dialogs,
             RecoveryStore::release(*orphan);
             continue;
         }
-        const QString name = copy->file.name.isEmpty() ? QStringLiteral("project")
-                                                       : QFile::decodeName(copy->file.name);
+        const QString name =
+            copy->file.name.isEmpty() ? QStringLiteral("project") : fileNameText(copy->file.name);
         const MessageAnswer answer = dialogs.message(
             QStringLiteral("保存されていない変更の回復用コピーがあります。\n\n%1\n%2 の時点\n\n"
                            "元に戻しますか？\n"

@@ -68,7 +68,7 @@ SyntaxNote::SyntaxNote(TextBox& textBox, PerlCheck::Settings settings)
 
 SyntaxNote::~SyntaxNote() = default;
 
-void SyntaxNote::check(const QString& path) {
+void SyntaxNote::check(const QByteArray& path) {
     hideNote();
     clearMarks();
     m_document = document();

@@ -26,7 +26,7 @@ public:
     ~SyntaxNote() override;
 
     // After a successful save of path: checks it when it is a Perl script. Returns at once.
-    void check(const QString& path);
+    void check(const QByteArray& path);
     bool checking() const { return m_check.running(); }
 
     // Above the Shift_JIS marks' indicators.

@@ -57,9 +57,9 @@ public:
     // Starts the program at path without waiting for it; false when it could not be started.
     virtual bool startProgram(const QString& path) = 0;
 
-    // Starts another Ondrel, which opens fileName in a window of its own; false when it could
-    // not be started.
-    virtual bool startEditor(const QString& fileName) = 0;
+    // Starts another Ondrel, which opens fileName (the name's bytes, passed on as they are) in
+    // a window of its own; false when it could not be started.
+    virtual bool startEditor(const QByteArray& fileName) = 0;
 
     // Shows that work described by label is under way, until the returned object is gone.
     virtual std::unique_ptr<Progress> startProgress(const QString& label) = 0;

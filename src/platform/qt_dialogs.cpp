@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
@@ -15,6 +16,14 @@
 #include <QProgressDialog>
 
 #include <limits>
+
+#if defined(Q_OS_UNIX)
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 #include "platform/help_viewer.h"
 
@@ -262,10 +271,50 @@ bool QtDialogs::startProgram(const QString& path) {
     return !path.isEmpty() && QProcess::startDetached(path, QStringList());
 }
 
-bool QtDialogs::startEditor(const QString& fileName) {
+bool QtDialogs::startEditor(const QByteArray& fileName) {
     // "--" keeps a name that starts with "-" from being read as an option.
+#if defined(Q_OS_UNIX)
+    // Qt passes arguments as UTF-8, which would garble a name that is not: the new program is
+    // started by hand, detached by a child that ends at once, and its exec reported back
+    // through a pipe that the exec closes.
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    char* const arguments[] = {const_cast<char*>(program.constData()), const_cast<char*>("--"),
+                               const_cast<char*>(fileName.constData()), nullptr};
+    int report[2];
+    if (::pipe2(report, O_CLOEXEC) != 0) {
+        return false;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(report[0]);
+        ::setsid();
+        const pid_t editor = ::fork();
+        if (editor == 0) {
+            ::execv(program.constData(), arguments);
+            const int error = errno;
+            (void)!::write(report[1], &error, sizeof error);
+            ::_exit(127);
+        }
+        ::_exit(editor > 0 ? 0 : 1);
+    }
+    ::close(report[1]);
+    int status = 0;
+    pid_t waited = -1;
+    do {
+        waited = child > 0 ? ::waitpid(child, &status, 0) : -1;
+    } while (waited < 0 && errno == EINTR);
+    const bool forked = waited == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    int error = 0;
+    ssize_t got;
+    do {
+        got = ::read(report[0], &error, sizeof error);
+    } while (got < 0 && errno == EINTR);
+    ::close(report[0]);
+    return forked && got == 0;
+#else
     return QProcess::startDetached(QCoreApplication::applicationFilePath(),
-                                   {QStringLiteral("--"), fileName});
+                                   {QStringLiteral("--"), QFile::decodeName(fileName)});
+#endif
 }
 
 }  // namespace ondrel

@@ -25,7 +25,7 @@ public:
     bool setupPrinter(QPrinter& printer) override;
     void showHelp(const QString& path) override;
     bool startProgram(const QString& path) override;
-    bool startEditor(const QString& fileName) override;
+    bool startEditor(const QByteArray& fileName) override;
     std::unique_ptr<Progress> startProgress(const QString& label) override;
     std::unique_ptr<Progress> startCancellableProgress(const QString& label) override;
 

@@ -93,8 +93,8 @@ public:
         m_calls.append({"start", path, {}, {}, {}, {}, {}, {}});
         return startablePrograms.contains(path);
     }
-    bool startEditor(const QString& fileName) override {
-        m_calls.append({"editor", fileName, {}, {}, {}, {}, {}, {}});
+    bool startEditor(const QByteArray& fileName) override {
+        m_calls.append({"editor", QString::fromUtf8(fileName), {}, {}, {}, {}, {}, {}});
         return true;
     }
     std::unique_ptr<Progress> startProgress(const QString& label) override {
