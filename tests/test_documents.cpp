@@ -373,7 +373,8 @@ private slots:
     // one is said to be a name that is not UTF-8.
     void namesThatAreNotUtf8_data() {
         // The names on disk ("|" between them); the command; the name picked, "garbled" for the
-        // first as Qt shows it; the caption's end, or "" for the message.
+        // first as Qt shows it ("garbled/new.cgi": a new file in its folder); the caption's end,
+        // or "" for the message.
         addColumns<std::tuple<QByteArray, QString, QString, QString>>();
         addRow("open, picked garbled", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuOpen", "garbled",
                "/表示.cgi]");
@@ -387,6 +388,8 @@ private slots:
                "garbled", "");
         addRow("save as over it", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuNameSave", "garbled",
                "/表示.cgi]");
+        addRow("save as, new in a folder named in Shift_JIS", QByteArray("\x95\x5c\x8e\xa6/a.cgi"),
+               "mnuNameSave", "garbled/new.cgi", "/表示/new.cgi]");
     }
     void namesThatAreNotUtf8() {
         const auto [names, item, picked, caption] =
@@ -405,9 +408,13 @@ private slots:
             readFileInPieces(name, 4096, [&](const QByteArray& piece, qint64) { bytes += piece; });
             return bytes;
         };
-        f.dialogs.pushText(m_temp->path() + '/' +
-                           (picked == "garbled" ? QFile::decodeName(onDisk[0]) : picked));
-        if (item == "mnuNameSave") {
+        const bool isNew = picked.startsWith("garbled/");
+        const QByteArray garbled = isNew ? onDisk[0].first(onDisk[0].indexOf('/')) : onDisk[0];
+        const QByteArray expected = isNew ? garbled + picked.mid(7).toUtf8() : onDisk[0];
+        f.dialogs.pushText(
+            m_temp->path() + '/' +
+            (picked.startsWith("garbled") ? QFile::decodeName(garbled) + picked.mid(7) : picked));
+        if (item == "mnuNameSave" && !isNew) {
             f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));  // overwrite
         } else if (caption.isEmpty()) {
             f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Ok));
@@ -420,14 +427,14 @@ private slots:
             QCOMPARE(f.window.files().fileName(), QByteArray());
             return;
         }
-        QCOMPARE(f.window.files().fileName(), folder + onDisk[0]);
+        QCOMPARE(f.window.files().fileName(), folder + expected);
         QVERIFY2(f.window.windowTitle().endsWith(caption), qPrintable(f.window.windowTitle()));
-        QCOMPARE(f.dialogs.calls().size(), item == "mnuOpen" ? 1 : 2);
-        QVERIFY(item == "mnuOpen" ||
+        QCOMPARE(f.dialogs.calls().size(), item == "mnuOpen" || isNew ? 1 : 2);
+        QVERIFY(item == "mnuOpen" || isNew ||
                 f.dialogs.calls()[1].title == QStringLiteral("名前を付けて保存"));
         f.choose("mnulocal");
         f.choose("mnuupsave");
-        QVERIFY(bytesOf(folder + onDisk[0]).startsWith("#!/usr/local/bin/perl"));
+        QVERIFY(bytesOf(folder + expected).startsWith("#!/usr/local/bin/perl"));
         // No twin with a UTF-8 name (Qt lists only those).
         QCOMPARE(QDir(m_temp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
                  QStringList());

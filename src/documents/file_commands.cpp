@@ -205,7 +205,7 @@ bool FileCommands::saveAs() {
         return false;
     }
     // The dialog asks before replacing a file only when it sees it under the name picked.
-    if (path.match == NameOnDisk::Match::Respelled &&
+    if (path.match == NameOnDisk::Match::Respelled && fileIdentity(path.name) &&
         m_dialogs.message(QStringLiteral("%1 は既に存在します。\r\n上書きしますか？")
                               .arg(fileNameText(path.name)),
                           QStringLiteral("名前を付けて保存"), MessageButtons::YesNo,

@@ -145,9 +145,10 @@ NameOnDisk nameOnDisk(const QString& picked) {
             result.match = NameOnDisk::Match::Respelled;
             continue;
         }
-        // Nothing of that name is a new file, unless the name is one the dialog garbled.
-        if (found.isEmpty() && !picked.contains(QChar::ReplacementCharacter)) {
-            return {written};
+        // Nothing of that name: a new name from here on, unless it is one the dialog garbled.
+        if (found.isEmpty() && !parts[i].contains(QChar::ReplacementCharacter)) {
+            result.name += QFile::encodeName(parts.sliced(i).join(u'/'));
+            return result;
         }
         return {written, NameOnDisk::Match::NotUtf8};
     }

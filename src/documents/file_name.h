@@ -25,9 +25,11 @@ QByteArray absoluteFileName(const QByteArray& name);
 // the names in its folder as Qt and as Ondrel show them.
 struct NameOnDisk {
     enum class Match {
-        AsWritten,  // the name exists as written, or names a new file
-        Respelled,  // the one existing file whose name reads as the picked one
-        NotUtf8,    // a garbled name that matches no file, or more than one
+        AsWritten,  // the name as written, of an existing file or a new one
+        // The one existing name (of the file, or of a folder on its way) that reads as the
+        // picked one.
+        Respelled,
+        NotUtf8,  // a garbled name that matches no file, or more than one
     };
     QByteArray name;  // the bytes to open or save by
     Match match = Match::AsWritten;
