@@ -5,6 +5,7 @@
 #include <QColorDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QIdentityProxyModel>
 #include <QInputDialog>
@@ -15,10 +16,13 @@
 #include <QProcess>
 #include <QProgressDialog>
 
+#include <algorithm>
 #include <limits>
 
 #if defined(Q_OS_UNIX)
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -76,9 +80,53 @@ private:
     static constexpr int kDateColumn = 3;
 };
 
+// Whether the nearest folder of path that exists holds a name that is not UTF-8.
+bool besideNameNotInUtf8(const QString& path) {
+#if defined(Q_OS_UNIX)
+    QByteArray folder = QFile::encodeName(path);
+    struct stat info {};
+    do {
+        folder.truncate(std::max<qsizetype>(folder.lastIndexOf('/'), 0));
+    } while (!folder.isEmpty() && ::stat(folder.constData(), &info) != 0);
+    DIR* dir = ::opendir(folder.isEmpty() ? "/" : folder.constData());
+    bool found = false;
+    while (dir != nullptr && !found) {
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        found = !QByteArrayView(entry->d_name).isValidUtf8();
+    }
+    if (dir != nullptr) {
+        ::closedir(dir);
+    }
+    return found;
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+// Qt's dialog neither lists a name that is not UTF-8 nor lets Open take one typed as it
+// reads (表示.cgi for Shift_JIS bytes): beside such a name, a name typed that does not exist
+// is handed on, for the editor to find the file it stands for or say why not.
+class FileDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    void accept() override {
+        const QStringList picked = selectedFiles();
+        if (fileMode() == ExistingFile && picked.size() == 1 && !QFileInfo::exists(picked[0]) &&
+            besideNameNotInUtf8(picked[0])) {
+            QDialog::accept();
+            return;
+        }
+        QFileDialog::accept();
+    }
+};
+
 QString runFileDialog(QFileDialog::AcceptMode mode, const QString& nameBoxText,
                       const QStringList& filters) {
-    QFileDialog dialog(dialogParent());
+    FileDialog dialog(dialogParent());
     // Qt's own dialog, not the desktop's: it speaks Japanese and uses the default locale's
     // formats whatever the user's locale is.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
