@@ -124,7 +124,7 @@ private slots:
     }
 
     void inPlaceSaveNeverTruncates_data() {
-        addRowsFromFile(QFINDTESTDATA("data/in_place_saves.tsv"));
+        addRowsFromFile(QFINDTESTDATA("../data/in_place_saves.tsv"));
     }
 
     void inPlaceSaveNeverTruncates() {
@@ -180,7 +180,7 @@ private slots:
         QVERIFY(fault != "foreign parent" || !QFileInfo::exists(path("state/ondrel")));
     }
 
-    void saveKeepsWhatTheFileIs_data() { addRowsFromFile(QFINDTESTDATA("data/saves_keep.tsv")); }
+    void saveKeepsWhatTheFileIs_data() { addRowsFromFile(QFINDTESTDATA("../data/saves_keep.tsv")); }
 
     void saveKeepsWhatTheFileIs() {
         const uint owner = field("owner").toUInt();

@@ -146,4 +146,4 @@ private slots:
 };
 
 ONDREL_TEST_MAIN(LongOperationsTest)
-#include "test_long_operations.moc"
+#include "test_text_box.moc"

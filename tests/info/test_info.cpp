@@ -30,7 +30,7 @@ private slots:
     // The widget pressed (the margin is pressed in the desktop tests), or "" for none; whether
     // the press hands over at once, or else the timer after two seconds, and never again, to a
     // main window with a fresh document, the caret after it and the focus in it.
-    void splashHandsOver_data() { addRowsFromFile(QFINDTESTDATA("data/splash_presses.tsv")); }
+    void splashHandsOver_data() { addRowsFromFile(QFINDTESTDATA("../data/splash_presses.tsv")); }
 
     void splashHandsOver() {
         const QString target = field("target");
@@ -101,7 +101,7 @@ private slots:
         QVERIFY(f.program.frmAbout() != nullptr && f.program.frmAbout()->isVisible());
     }
 
-    void startSysInfo_data() { addRowsFromFile(QFINDTESTDATA("data/system_information.tsv")); }
+    void startSysInfo_data() { addRowsFromFile(QFINDTESTDATA("../data/system_information.tsv")); }
 
     // The program started, then the message if it did not start, and nothing else.
     void startSysInfo() {
@@ -166,7 +166,7 @@ private slots:
     }
 
     void helpViewerShowsFileOrSaysMissing_data() {
-        addRowsFromFile(QFINDTESTDATA("data/help_files.tsv"));
+        addRowsFromFile(QFINDTESTDATA("../data/help_files.tsv"));
     }
     void helpViewerShowsFileOrSaysMissing() {
         const QString what = field("what");

@@ -88,11 +88,11 @@ private slots:
     void marks_data() {
         QTest::addColumn<QString>("fragment");
         QTest::addColumn<QString>("perlOutput");
-        for (const MarksCase& c : readMarksCases(QFINDTESTDATA("data/perl_marks.txt"))) {
+        for (const MarksCase& c : readMarksCases(QFINDTESTDATA("../data/perl_marks.txt"))) {
             QTest::newRow(qPrintable(c.name)) << c.text << c.perl;
         }
         // Every text the menus insert, as committed beside the snippet tests: none is marked.
-        const QString all = decodeCp932(readBytes(QFINDTESTDATA("data/snippets.cp932"))).text;
+        const QString all = decodeCp932(readBytes(QFINDTESTDATA("../data/snippets.cp932"))).text;
         for (const QString& item : all.split(QStringLiteral("=== "), Qt::SkipEmptyParts)) {
             QTest::newRow(qPrintable(item.section(u'\r', 0, 0)))
                 << item.section(u'\n', 1) << QString();

@@ -12,7 +12,7 @@ using namespace ondrel;
 class SnippetsTest : public QObject {
     Q_OBJECT
 private slots:
-    void insertAtCaret_data() { addRowsFromFile(QFINDTESTDATA("data/insert_at_caret.tsv")); }
+    void insertAtCaret_data() { addRowsFromFile(QFINDTESTDATA("../data/insert_at_caret.tsv")); }
 
     void insertAtCaret() {
         const int from = field("from").toInt();
@@ -52,7 +52,7 @@ private slots:
         f.dialogs.pushText(path);
         f.choose("mnuNameSave");
         const QByteArray bytes = readBytes(path);
-        const QByteArray want = readBytes(QFINDTESTDATA("data/snippets.cp932"));
+        const QByteArray want = readBytes(QFINDTESTDATA("../data/snippets.cp932"));
         const auto same =
             std::mismatch(bytes.begin(), bytes.end(), want.begin(), want.end()).first -
             bytes.begin();
@@ -74,7 +74,7 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("A[selected]B"));
     }
 
-    void assignmentPrompts_data() { addRowsFromFile(QFINDTESTDATA("data/assignments.tsv")); }
+    void assignmentPrompts_data() { addRowsFromFile(QFINDTESTDATA("../data/assignments.tsv")); }
 
     void assignmentPrompts() {
         const QStringList answers = field("answers").split(u'|');

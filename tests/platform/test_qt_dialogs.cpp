@@ -33,7 +33,7 @@ const QString kFresh = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
 class DesktopTest : public QObject {
     Q_OBJECT
 private slots:
-    void textMenu_data() { addRowsFromFile(QFINDTESTDATA("data/text_menu.tsv")); }
+    void textMenu_data() { addRowsFromFile(QFINDTESTDATA("../data/text_menu.tsv")); }
     void textMenu() {
         Fixture f;
         f.setDocument(field("document"), 0, 0);
@@ -65,7 +65,7 @@ private slots:
                  field("after"));
     }
 
-    void composition_data() { addRowsFromFile(QFINDTESTDATA("data/typing.tsv")); }
+    void composition_data() { addRowsFromFile(QFINDTESTDATA("../data/typing.tsv")); }
     void composition() {
         QString before = field("before");
         Fixture f;
@@ -105,7 +105,7 @@ private slots:
                   << QKeySequence(command->alternateKey()).toString();
         }
         bound.removeAll(QString());
-        QStringList textBox = QString::fromUtf8(readBytes(QFINDTESTDATA("data/text_area_keys.txt")))
+        QStringList textBox = QString::fromUtf8(readBytes(QFINDTESTDATA("../data/text_area_keys.txt")))
                                   .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
         bound.sort();
         textBox.sort();
@@ -128,7 +128,7 @@ private slots:
         }
     }
 
-    void commandLine_data() { addRowsFromFile(QFINDTESTDATA("data/command_lines.tsv")); }
+    void commandLine_data() { addRowsFromFile(QFINDTESTDATA("../data/command_lines.tsv")); }
     void commandLine() {
         QByteArrayList given;
         for (const QString& word : field("arguments").split(u' ', Qt::SkipEmptyParts)) {
@@ -266,4 +266,4 @@ private slots:
 };
 
 ONDREL_TEST_MAIN(DesktopTest)
-#include "test_desktop.moc"
+#include "test_qt_dialogs.moc"

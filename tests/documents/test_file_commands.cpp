@@ -586,4 +586,4 @@ private slots:
 };
 
 ONDREL_TEST_MAIN(DocumentsTest)
-#include "test_documents.moc"
+#include "test_file_commands.moc"

@@ -48,7 +48,7 @@ PerlCheck::Settings quick() {
 class PerlCheckTest : public QObject {
     Q_OBJECT
 private slots:
-    void verdicts_data() { addRowsFromFile(QFINDTESTDATA("data/perl_verdicts.tsv")); }
+    void verdicts_data() { addRowsFromFile(QFINDTESTDATA("../data/perl_verdicts.tsv")); }
     void verdicts() {
         const QString file = field("file");
         const QString outcome = field("outcome");

@@ -25,7 +25,7 @@ class EditingTest : public QObject {
     Q_OBJECT
 private slots:
     void replaceAllMatches_data() {
-        addRowsFromFile(QFINDTESTDATA("data/replace_all.tsv"));
+        addRowsFromFile(QFINDTESTDATA("../data/replace_all.tsv"));
         // A first byte that starts near misses everywhere: the search changes its way part through.
         addRow("near misses", QStringLiteral("aaaaaaaaaaaaab").repeated(1000), QString("aaaaaaab"),
                QString("X"), QStringLiteral("aaaaaaX").repeated(1000));
@@ -96,7 +96,7 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("Xb"));
     }
 
-    void clipboard_data() { addRowsFromFile(QFINDTESTDATA("data/clipboard.tsv")); }
+    void clipboard_data() { addRowsFromFile(QFINDTESTDATA("../data/clipboard.tsv")); }
 
     void clipboard() {
         Fixture f;
