@@ -1,10 +1,8 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include "cp932_text.h"
-#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
@@ -48,7 +46,7 @@ PerlCheck::Settings quick() {
 class PerlCheckTest : public QObject {
     Q_OBJECT
 private slots:
-    void verdicts_data() { addRowsFromFile(QFINDTESTDATA("../data/perl_verdicts.tsv")); }
+    void verdicts_data() { addRowsFromFile("perl_verdicts.tsv"); }
     void verdicts() {
         const QString file = field("file");
         const QString outcome = field("outcome");

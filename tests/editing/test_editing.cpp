@@ -1,102 +1,50 @@
 #include <Qsci/qsciscintilla.h>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QInputDialog>
-#include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
-#include <QTest>
-#include <QTimer>
 
+#include "editing/backslash_marks.h"
 #include "editing/edit_commands.h"
-#include "editing/replace_all.h"
 #include "fixture.h"
-#include "platform/qt_dialogs.h"
+#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
 
-namespace {
-
-const QString kBanana = QStringLiteral("banana $x\r\nperl $x;");
-
-}  // namespace
-
 class EditingTest : public QObject {
     Q_OBJECT
 private slots:
-    void replaceAllMatches_data() {
-        addRowsFromFile(QFINDTESTDATA("../data/replace_all.tsv"));
+    void replaceAll_data() {
+        addRowsFromFile("replace_all.tsv");
         // A first byte that starts near misses everywhere: the search changes its way part through.
         addRow("near misses", QStringLiteral("aaaaaaaaaaaaab").repeated(1000), QString("aaaaaaab"),
                QString("X"), QStringLiteral("aaaaaaX").repeated(1000));
     }
 
-    void replaceAllMatches() {
+    // Through the two prompts in order, each with its own text and no default; an empty answer
+    // cancels. The caret goes home, unless a prompt was cancelled; one Undo takes all back.
+    void replaceAll() {
         Fixture f;
-        f.setDocument(field("text"), 0, 0);
+        f.setDocument(field("text"), 1, 2);
         f.dialogs.pushText(field("search"));
         f.dialogs.pushText(field("replacement"));
         f.choose("mnuokikae");
         QCOMPARE(f.text().text(), field("expected"));
-    }
-
-    // The answers to the two prompts; the text and the selection after ("an" was selected).
-    void replacePrompts_data() {
-        addColumns<std::tuple<QStringList, QString, int, int>>();
-        addRow("cancel at search", QStringList{""}, kBanana, 2, 4);
-        addRow("cancel at replacement", QStringList{"a", ""}, kBanana, 2, 4);
-        addRow("no match moves the caret home", QStringList{"Perl", "Ruby"}, kBanana, 0, 0);
-        addRow("replaced, caret home", QStringList{"$x", "$count"}, "banana $count\r\nperl $count;",
-               0, 0);
-    }
-
-    // The prompts in order, each with its own text and no default; one Undo takes all back.
-    void replacePrompts() {
-        const auto [answers, after, selStart, selEnd] =
-            fetchRow<std::tuple<QStringList, QString, int, int>>();
-        Fixture f;
-        f.setDocument(kBanana, 2, 4);
-        for (const QString& answer : answers) {
-            f.dialogs.pushText(answer);
-        }
-        f.choose("mnuokikae");
-        QCOMPARE(f.text().text(), after);
-        QCOMPARE(f.text().selectionStart(), selStart);
-        QCOMPARE(f.text().selectionEnd(), selEnd);
+        const bool cancelled = field("search").isEmpty() || field("replacement").isEmpty();
+        QCOMPARE(f.text().selectionStart(), cancelled ? 1 : 0);
+        QCOMPARE(f.text().selectionEnd(), cancelled ? 2 : 0);
         const auto& calls = f.dialogs.calls();
-        QCOMPARE(calls.size(), answers.size());
+        QCOMPARE(calls.size(), field("search").isEmpty() ? 1 : 2);
         for (qsizetype i = 0; i < calls.size(); ++i) {
             QCOMPARE(calls[i].text, i == 0 ? "検索する文字列" : "置換後の文字列");
             QCOMPARE(calls[i].title, QStringLiteral("検索置換"));
             QCOMPARE(calls[i].defaultText, QString());
         }
         f.choose("mnuUndo");
-        QCOMPARE(f.text().text(), kBanana);
+        QCOMPARE(f.text().text(), field("text"));
     }
 
-    // Through the program's own prompts: a pasted search string longer than a line edit takes
-    // by default is searched whole, not cut to a shorter one that also matches.
-    void replaceTakesLongPastedSearch() {
-        Fixture f;
-        const QString search(40001, u'a');
-        f.setDocument(search + u'b', 0, 0);
-        QStringList answers = {search, QStringLiteral("X")};
-        QTimer paster;
-        connect(&paster, &QTimer::timeout, [&answers] {
-            auto* prompt = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
-            if (prompt != nullptr && !answers.isEmpty()) {
-                QGuiApplication::clipboard()->setText(answers.takeFirst());
-                prompt->findChild<QLineEdit*>()->paste();
-                prompt->accept();
-            }
-        });
-        paster.start(10);
-        QtDialogs dialogs;
-        ReplaceCommand(f.text(), dialogs).run();
-        QCOMPARE(f.text().text(), QStringLiteral("Xb"));
-    }
-
-    void clipboard_data() { addRowsFromFile(QFINDTESTDATA("../data/clipboard.tsv")); }
+    void clipboard_data() { addRowsFromFile("clipboard.tsv"); }
 
     void clipboard() {
         Fixture f;
@@ -187,6 +135,77 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("text"));
         QCOMPARE(f.text().selectionStart(), 1);
         QCOMPARE(f.text().selectionEnd(), 3);
+    }
+    // Each mark shows its kind, explains itself, and where the caret or the click is on a
+    // backslash mark the context menu offers the backslash after it, as one undo step.
+    void textAreaMarks_data() {
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<int>("clickedByte");
+        QTest::addColumn<QString>("after");
+        addRow("caret after the mark", 8, 15, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
+        addRow("click on the mark", 0, 7, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
+        addRow("click on another kind", 0, 19, QString());
+    }
+    void textAreaMarks() {
+        QFETCH(int, caret);
+        QFETCH(int, clickedByte);
+        QFETCH(QString, after);
+        Fixture f;
+        const QString text = QStringLiteral("print \"表示\" =~ /ポ/;\r\n");
+        f.setDocument(text, caret, caret);
+        QsciScintilla* editor = f.text().widget();
+        const auto markAt = [editor](unsigned long byte) {
+            return editor->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                                         BackslashMarks::kIndicator, byte);
+        };
+        // 表 at byte 7 escapes, ポ at byte 19 is a pattern's bar; 示 at byte 10 is not marked.
+        QTRY_VERIFY(markAt(7) != 0);
+        QCOMPARE(markAt(7), static_cast<long>(MarkKind::Escape) + 1);
+        QCOMPARE(markAt(10), 0);
+        QCOMPARE(markAt(19), static_cast<long>(MarkKind::Pattern) + 1);
+        QVERIFY(!f.text().canUndo());
+        emit editor->SCN_DWELLSTART(19, 0, 0);
+        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_CALLTIPACTIVE) != 0);
+
+        const QPoint click(
+            editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, clickedByte) + 2,
+            editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, clickedByte) + 2);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, click,
+                                editor->viewport()->mapToGlobal(click));
+        QApplication::sendEvent(editor->viewport(), &event);
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu != nullptr);
+        const bool offered =
+            menu->actions().first()->text() == QStringLiteral("直後に \\ を挿入(&B)");
+        QCOMPARE(offered, !after.isEmpty());
+        if (offered) {
+            menu->actions().first()->trigger();
+        }
+        menu->close();
+        QCOMPARE(f.text().text(), offered ? after : text);
+        if (offered) {
+            QTRY_COMPARE(markAt(7), 0);
+            f.text().undo();
+            QTRY_VERIFY(markAt(7) != 0);
+            QCOMPARE(f.text().text(), text);
+        }
+    }
+
+    // An opened file replaces the document whole: it is scanned afresh, even when it has as
+    // many lines as the document before it.
+    void openedFileMarked() {
+        Fixture f;
+        f.setDocument(QStringLiteral("x;\r\n"), 0, 0);
+        const auto* marks = f.text().widget()->findChild<BackslashMarks*>();
+        QTRY_VERIFY(marks != nullptr && marks->idle());  // the scan of that document is over
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.cgi"));
+        writeBytes(path, QByteArray("print \"\x95\x5C\x8E\xA6\";\r\n"));
+        f.dialogs.pushText(path);
+        f.choose("mnuOpen");
+        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";"));
+        QTRY_VERIFY(f.text().widget()->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
+                                                     BackslashMarks::kIndicator, 7UL) != 0);
     }
 };
 

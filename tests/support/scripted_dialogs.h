@@ -26,6 +26,13 @@ public:
         MessageAnswer defaultButton = MessageAnswer::Ok;
         QString defaultText;
         QColor initialColor;
+
+        // A message box asking text under title, with Yes and No, the question icon, Yes first.
+        bool isYesNoQuestion(const QString& question, const QString& boxTitle) const {
+            return kind == QLatin1String("message") && text == question && title == boxTitle &&
+                   buttons == MessageButtons::YesNo && icon == MessageIcon::Question &&
+                   defaultButton == MessageAnswer::Yes;
+        }
     };
 
     struct Answer {
