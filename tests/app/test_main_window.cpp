@@ -12,8 +12,6 @@
 #include "documents/file_commands.h"
 #include "fixture.h"
 #include "info/splash_window.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

@@ -2,8 +2,6 @@
 
 #include "cp932_text.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;

@@ -7,8 +7,6 @@
 #include "file_size_limit.h"
 #include "fixture.h"
 #include "permissions_enforced.h"
-#include "test_files.h"
-#include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;

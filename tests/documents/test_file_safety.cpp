@@ -14,7 +14,6 @@
 #include "documents/document_file.h"
 #include "file_size_limit.h"
 #include "permissions_enforced.h"
-#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;

@@ -7,8 +7,6 @@
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 using Sci = QsciScintillaBase;

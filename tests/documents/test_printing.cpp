@@ -2,7 +2,6 @@
 #include <QProcess>
 
 #include "fixture.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

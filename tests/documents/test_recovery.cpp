@@ -2,7 +2,6 @@
 // next start and puts the text back byte for byte. The program whose copy is tested is this
 // test binary itself, started again in a child mode.
 #include <Qsci/qsciscintilla.h>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -16,8 +15,6 @@
 #include "documents/file_commands.h"
 #include "documents/recovery.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 
@@ -47,8 +44,9 @@ int runChild(bool waitForDisk) {
     TextBox box(&window);
     Recovery recovery(box, [] { return RecoveryFile{kFileName, "identity"}; });
     recovery.endOnSignals([] { QCoreApplication::exit(0); });
+    // (The parent judges the time it took.)
     const auto settle = [&] {
-        QTest::qWaitFor([&] { return !waitForDisk || recovery.isCurrent(); }, 5000);
+        return QTest::qWaitFor([&] { return !waitForDisk || recovery.isCurrent(); }, 5000);
     };
     box.setText(QStringLiteral("#!/usr/local/bin/perl\r\n"));
     const QByteArray characters = everyCharacter();

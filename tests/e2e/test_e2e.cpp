@@ -1,18 +1,13 @@
 // The real program in a real X window (run under xvfb-run), driven only by X input through
 // xdotool and the clipboard through xclip. Every wait is on a condition (a
 // window, a file, the process) with a time limit and a message saying what did not happen.
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QThread>
 
 #include <signal.h>
 
-#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;

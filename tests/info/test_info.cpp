@@ -8,8 +8,6 @@
 #include "info/about_box.h"
 #include "info/splash_window.h"
 #include "info/sys_info.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

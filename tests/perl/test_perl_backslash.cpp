@@ -4,7 +4,6 @@
 #include "cp932_text.h"
 #include "perl/perl_backslash.h"
 #include "perl/perl_line_states.h"
-#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;

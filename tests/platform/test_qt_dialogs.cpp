@@ -18,8 +18,6 @@
 #include "fixture.h"
 #include "platform/help_viewer.h"
 #include "platform/qt_dialogs.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

@@ -1,8 +1,5 @@
-
 #include "app/menu_table.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

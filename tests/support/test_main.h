@@ -33,6 +33,19 @@ inline QTemporaryDir& isolateEnvironment() {
     return home;
 }
 
+// Writes bytes as the whole content of path; the test fails if they cannot be written.
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The whole content of path, or "<unreadable>".
+inline QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
 // The path of a file in tests/data.
 inline QString testData(const QString& name) {
     return QStringLiteral(ONDREL_TEST_DATA "/") + name;

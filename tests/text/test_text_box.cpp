@@ -6,8 +6,6 @@
 #include <QInputMethodEvent>
 
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;
