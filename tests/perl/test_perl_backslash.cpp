@@ -24,36 +24,6 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
 }
 
-// One case of data/perl_marks.txt: a block of "name: ", "perl: " and "text: " fields, the
-// text running over the lines up to the next name.
-struct MarksCase {
-    QString name;
-    QString perl;
-    QString text;
-};
-
-QList<MarksCase> readMarksCases(const QString& path) {
-    QList<MarksCase> cases;
-    const QString all = QString::fromUtf8(readBytes(path));
-    for (const QString& line : all.split(u'\n')) {
-        if (line.startsWith(QLatin1String("name: "))) {
-            cases.append({line.mid(6), {}, {}});
-        } else if (cases.isEmpty()) {
-            continue;  // the description
-        } else if (line.startsWith(QLatin1String("perl: "))) {
-            cases.back().perl = line.mid(6);
-        } else if (line.startsWith(QLatin1String("text: "))) {
-            cases.back().text = line.mid(6);
-        } else {
-            cases.back().text += u'\n' + line;
-        }
-    }
-    for (MarksCase& c : cases) {
-        c.text.chop(c.text.endsWith(u'\n') ? 1 : 0);
-    }
-    return cases;
-}
-
 // How the cases open a mark of each kind: «表» escapes, «d:ポ», «p:ポ» and «a:機».
 constexpr const char* kMarkOpens[] = {"«", "«d:", "«p:", "«a:"};
 
@@ -77,12 +47,19 @@ bool perlPrints(const QString& fragment, const QString& expected) {
 class PerlBackslashTest : public QObject {
     Q_OBJECT
 private slots:
-    // The cases of data/perl_marks.txt, then every text the menus insert.
+    // The cases of data/perl_marks.txt (blocks of "name: ", "perl: " and "text: " fields, the
+    // text running up to the next name), then every text the menus insert.
     void marks_data() {
         QTest::addColumn<QString>("fragment");
         QTest::addColumn<QString>("perlOutput");
-        for (const MarksCase& c : readMarksCases(testData("perl_marks.txt"))) {
-            QTest::newRow(qPrintable(c.name)) << c.text << c.perl;
+        const QString cases = QString::fromUtf8(readBytes(testData("perl_marks.txt")));
+        for (const QString& block : cases.split(QStringLiteral("\nname: ")).mid(1)) {
+            QStringList lines = block.split(u'\n');
+            const QString name = lines.takeFirst();
+            const QString perl = lines[0].startsWith(u"perl: ") ? lines.takeFirst().mid(6) : "";
+            QString text = lines.join(u'\n').mid(6);  // after "text: "
+            text.chop(text.endsWith(u'\n') ? 1 : 0);
+            QTest::newRow(qPrintable(name)) << text << perl;
         }
         // Every text the menus insert, as committed beside the snippet tests: none is marked.
         const QString all = decodeCp932(readBytes(testData("snippets.cp932"))).text;
