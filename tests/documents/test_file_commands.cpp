@@ -95,11 +95,9 @@ private slots:
     void opensAndSavesBack() {
         const QByteArray bytes = bytesField("bytes");
         const QByteArray enter = bytesField("enter");
-#if defined(__SANITIZE_ADDRESS__)
-        if (bytes.size() > (1 << 20)) {
+        if (underSanitizers() && bytes.size() > (1 << 20)) {
             QSKIP("megabytes take minutes under the sanitizers");
         }
-#endif
         Fixture f;
         const QString file = path("input.dat");
         openExisting(f, file, bytes);
@@ -116,9 +114,7 @@ private slots:
 
     // Whatever would set the document aside asks first when, and only when, it is modified;
     // キャンセル (or a failed save after はい) keeps the text, its undo history and its file name.
-    void setAsideAsksOnlyWhenModified_data() {
-        addRowsFromFile("set_aside.tsv");
-    }
+    void setAsideAsksOnlyWhenModified_data() { addRowsFromFile("set_aside.tsv"); }
     void setAsideAsksOnlyWhenModified() {
         const QString trigger = field("trigger");
         const bool modified = !field("modified").isEmpty();
@@ -188,9 +184,7 @@ private slots:
 
     // Bytes another program wrote are not lost without a word, and bytes that may be UTF-8
     // open as Shift_JIS only when the user says so.
-    void asksWhereBytesMayBeLost_data() {
-        addRowsFromFile("bytes_may_be_lost.tsv");
-    }
+    void asksWhereBytesMayBeLost_data() { addRowsFromFile("bytes_may_be_lost.tsv"); }
 
     void asksWhereBytesMayBeLost() {
         const QString what = field("what");
@@ -248,9 +242,7 @@ private slots:
         QCOMPARE(f.text().isModified(), answer == "no");
     }
 
-    void openFailureKeepsDocument_data() {
-        addRowsFromFile("open_failures.tsv");
-    }
+    void openFailureKeepsDocument_data() { addRowsFromFile("open_failures.tsv"); }
 
     // The message names the file and the reason; the Open dialog comes back once, no more.
     void openFailureKeepsDocument() {
@@ -303,9 +295,7 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("previous"));
     }
 
-    void saveFailureKeepsEverything_data() {
-        addRowsFromFile("save_failures.tsv");
-    }
+    void saveFailureKeepsEverything_data() { addRowsFromFile("save_failures.tsv"); }
 
     void saveFailureKeepsEverything() {
         const QString fault = field("fault");

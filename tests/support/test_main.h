@@ -46,6 +46,15 @@ inline QByteArray readBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
 }
 
+// True in the build with AddressSanitizer, where large inputs take minutes.
+inline constexpr bool underSanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
+
 // The path of a file in tests/data.
 inline QString testData(const QString& name) {
     return QStringLiteral(ONDREL_TEST_DATA "/") + name;
