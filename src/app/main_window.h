@@ -54,7 +54,6 @@ public:
     // The work of commitData: true when the session may end. mayAsk is the session's leave to
     // show a question.
     bool sessionMayEnd(bool mayAsk);
-    Printing& printing() { return *m_printing; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,14 +16,14 @@ class Printing {
 public:
     Printing(TextBox& textBox, Dialogs& dialogs);
 
-    // Made on first use: finding the default printer takes longer than the rest of start-up.
-    QPrinter& printer();
-
     // After the question, prints the whole text as plain text at 20 points.
     void print();
     void printerSetup();
 
 private:
+    // Made on first use: finding the default printer takes longer than the rest of start-up.
+    QPrinter& printer();
+
     TextBox& m_textBox;
     Dialogs& m_dialogs;
     std::unique_ptr<QPrinter> m_printer;

@@ -17,9 +17,6 @@ class AboutBox : public QDialog {
 public:
     AboutBox(Registry& registry, Dialogs& dialogs);
 
-    QLabel* description() const { return m_description; }
-    QLabel* disclaimer() const { return m_disclaimer; }
-
     // OK, Enter and Esc unload the box.
     void done(int result) override;
 

@@ -7,6 +7,10 @@
 
 namespace ondrel {
 
+namespace {
+
+// Reads a string value below root. True when the value was read; output is then its text for
+// a string value and "" for any other type. On false output is "".
 bool GetKeyValue(Registry& registry, std::uint32_t root, const QString& keyPath,
                  const QString& valueName, QString& output) {
     output.clear();
@@ -19,6 +23,8 @@ bool GetKeyValue(Registry& registry, std::uint32_t root, const QString& keyPath,
     }
     return true;
 }
+
+}  // namespace
 
 void StartSysInfo(Registry& registry, Dialogs& dialogs) {
     QString path;

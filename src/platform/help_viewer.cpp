@@ -69,8 +69,4 @@ void HelpViewer::showFile(const QString& path) {
     activateWindow();
 }
 
-QString HelpViewer::shownText() const {
-    return m_browser->toPlainText();
-}
-
 }  // namespace ondrel

@@ -16,8 +16,6 @@ public:
     // Loads path afresh, shows the window and brings it to the front.
     void showFile(const QString& path);
 
-    QString shownText() const;
-
 private:
     QTextBrowser* m_browser;
 };

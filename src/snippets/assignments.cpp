@@ -11,11 +11,13 @@ namespace {
 
 const QString kTitle = QStringLiteral("変数作成");
 
-}  // namespace
-
+// The text of one prompted assignment: the name as typed, " = ", the value as typed between
+// plain double quotes, ";" and two CR LF. Nothing is escaped and no sigil is added.
 QString assignmentText(const QString& name, const QString& value) {
     return name + QLatin1String(" = \"") + value + QLatin1String("\";\r\n\r\n");
 }
+
+}  // namespace
 
 AssignmentCommands::AssignmentCommands(TextBox& textBox, Dialogs& dialogs)
     : m_textBox(textBox), m_dialogs(dialogs) {}

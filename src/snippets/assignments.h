@@ -7,10 +7,6 @@ namespace ondrel {
 class Dialogs;
 class TextBox;
 
-// The text of one prompted assignment: the name as typed, " = ", the value as typed between
-// plain double quotes, ";" and two CR LF. Nothing is escaped and no sigil is added.
-QString assignmentText(const QString& name, const QString& value);
-
 // The two prompted-assignment commands of 変数代入. They borrow the text box and the dialogs.
 class AssignmentCommands {
 public:

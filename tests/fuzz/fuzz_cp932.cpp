@@ -14,10 +14,6 @@
 
 namespace {
 
-bool isLead(unsigned char b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 void check(bool condition) {
     if (!condition) {
         std::abort();
@@ -38,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     QString text;
     QByteArray expected;
     for (qsizetype i = 0; i < bytes.size();) {
-        const qsizetype length = isLead(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
+        const qsizetype length = ondrel::isCp932Lead(static_cast<uchar>(bytes[i])) ? 2 : 1;
         const QByteArray code = bytes.mid(i, length);
         const QString character = ondrel::decodeCp932(code).text;
         check(!character.isEmpty());

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringView>
 
@@ -38,6 +39,24 @@ inline Cp932Decoded decodeCp932(QByteArrayView bytes) {
         result.forms = streamed.forms;
     }
     return result;
+}
+
+inline bool isCp932Lead(uchar b) {
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Every byte sequence of one character that the code page defines (NUL, CR and LF among
+// them), found by asking the decoder about each single byte and each lead and trail pair.
+inline QList<QByteArray> everyCp932Character() {
+    QList<QByteArray> valid;
+    for (int code = 0; code < 0x10000; ++code) {
+        QByteArray c(code < 0x100 ? 1 : 2, char(code >> 8));
+        c.back() = char(code);
+        if (isCp932Lead(uchar(c[0])) == (c.size() == 2) && decodeCp932(c).ok()) {
+            valid.append(c);
+        }
+    }
+    return valid;
 }
 
 }  // namespace ondrel

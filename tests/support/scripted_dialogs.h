@@ -19,27 +19,34 @@ public:
     struct Call {
         // "message", "prompt", "open", "save", "color", "printer", "help", "start", "editor"
         QString kind;
-        QString text;  // message text, prompt message, name box text, help, program or file path
-        QString title;
+        QString text{};  // message text, prompt message, name box text, help, program or file path
+        QString title{};
         MessageButtons buttons = MessageButtons::Ok;
         MessageIcon icon = MessageIcon::None;
         MessageAnswer defaultButton = MessageAnswer::Ok;
-        QString defaultText;
-        QColor initialColor;
+        QString defaultText{};
+        QColor initialColor{};
+
+        // A message box asking text under title, with Yes and No, the question icon, Yes first.
+        bool isYesNoQuestion(const QString& question, const QString& boxTitle) const {
+            return kind == QLatin1String("message") && text == question && title == boxTitle &&
+                   buttons == MessageButtons::YesNo && icon == MessageIcon::Question &&
+                   defaultButton == MessageAnswer::Yes;
+        }
     };
 
     struct Answer {
         MessageAnswer button = MessageAnswer::Ok;
-        QString text;
-        QColor color;
+        QString text{};
+        QColor color{};
         bool accepted = true;
-        std::function<void(QPrinter&)> onPrinter;
+        std::function<void(QPrinter&)> onPrinter{};
     };
 
-    static Answer button(MessageAnswer answer) { return {answer, {}, {}, true, {}}; }
-    static Answer text(const QString& text) { return {MessageAnswer::Ok, text, {}, true, {}}; }
-    static Answer color(const QColor& color) { return {MessageAnswer::Ok, {}, color, true, {}}; }
-    static Answer cancel() { return {MessageAnswer::No, {}, {}, false, {}}; }
+    static Answer button(MessageAnswer answer) { return {answer}; }
+    static Answer text(const QString& text) { return {MessageAnswer::Ok, text}; }
+    static Answer color(const QColor& color) { return {MessageAnswer::Ok, {}, color}; }
+    static Answer cancel() { return {MessageAnswer::No, {}, {}, false}; }
     static Answer printerChosen(std::function<void(QPrinter&)> choose) {
         return {MessageAnswer::Ok, {}, {}, true, std::move(choose)};
     }
@@ -57,7 +64,7 @@ public:
 
     MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
                           MessageIcon icon, MessageAnswer defaultButton) override {
-        const Answer answer = next({"message", text, title, buttons, icon, defaultButton, {}, {}});
+        const Answer answer = next({"message", text, title, buttons, icon, defaultButton});
         // A box closed without a button answers No, or Cancel where it has that button.
         if (!answer.accepted && buttons == MessageButtons::YesNoCancel) {
             return MessageAnswer::Cancel;
@@ -66,35 +73,33 @@ public:
     }
     QString prompt(const QString& message, const QString& title,
                    const QString& defaultText) override {
-        return textOf(next({"prompt", message, title, {}, {}, {}, defaultText, {}}));
+        return textOf(next({"prompt", message, title, {}, {}, {}, defaultText}));
     }
     QString openFileName(const QString& nameBoxText, const QStringList&) override {
-        return textOf(next({"open", nameBoxText, {}, {}, {}, {}, {}, {}}));
+        return textOf(next({"open", nameBoxText}));
     }
     QString saveFileName(const QString& nameBoxText, const QStringList&) override {
-        return textOf(next({"save", nameBoxText, {}, {}, {}, {}, {}, {}}));
+        return textOf(next({"save", nameBoxText}));
     }
     QColor chooseColor(const QColor& initial) override {
         const Answer answer = next({"color", {}, {}, {}, {}, {}, {}, initial});
         return answer.accepted ? answer.color : QColor();
     }
     bool setupPrinter(QPrinter& printer) override {
-        const Answer answer = next({"printer", {}, {}, {}, {}, {}, {}, {}});
+        const Answer answer = next({"printer"});
         if (answer.accepted && answer.onPrinter) {
             answer.onPrinter(printer);
         }
         return answer.accepted;
     }
     // The help viewer and program starts answer nothing; they are only recorded.
-    void showHelp(const QString& path) override {
-        m_calls.append({"help", path, {}, {}, {}, {}, {}, {}});
-    }
+    void showHelp(const QString& path) override { m_calls.append({"help", path}); }
     bool startProgram(const QString& path) override {
-        m_calls.append({"start", path, {}, {}, {}, {}, {}, {}});
+        m_calls.append({"start", path});
         return startablePrograms.contains(path);
     }
     bool startEditor(const QByteArray& fileName) override {
-        m_calls.append({"editor", QString::fromUtf8(fileName), {}, {}, {}, {}, {}, {}});
+        m_calls.append({"editor", QString::fromUtf8(fileName)});
         return true;
     }
     std::unique_ptr<Progress> startProgress(const QString& label) override {

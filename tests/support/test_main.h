@@ -8,9 +8,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <tuple>
-#include <utility>
-
 #include "app/standard_texts.h"
 
 namespace ondrel {
@@ -21,21 +18,46 @@ namespace ondrel {
 inline QTemporaryDir& isolateEnvironment() {
     static QTemporaryDir home;
     const QString root = home.path();
+    qputenv("HOME", root.toUtf8());
     for (const char* folder : {"config", "state", "data", "cache", "runtime"}) {
         QDir(root).mkpath(QString::fromLatin1(folder));
+        qputenv(QByteArray("XDG_") + QByteArray(folder).toUpper() +
+                    (folder[0] == 'r' ? "_DIR" : "_HOME"),
+                QFile::encodeName(root + u'/' + QLatin1String(folder)));
     }
     QFile::setPermissions(root + QStringLiteral("/runtime"),
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    qputenv("HOME", root.toUtf8());
-    qputenv("XDG_CONFIG_HOME", (root + QStringLiteral("/config")).toUtf8());
-    qputenv("XDG_STATE_HOME", (root + QStringLiteral("/state")).toUtf8());
-    qputenv("XDG_DATA_HOME", (root + QStringLiteral("/data")).toUtf8());
-    qputenv("XDG_CACHE_HOME", (root + QStringLiteral("/cache")).toUtf8());
-    qputenv("XDG_RUNTIME_DIR", (root + QStringLiteral("/runtime")).toUtf8());
     qputenv("LC_ALL", "C.UTF-8");
     qputenv("LANG", "C.UTF-8");
     qunsetenv("LANGUAGE");
     return home;
+}
+
+// Writes bytes as the whole content of path; the test fails if they cannot be written.
+inline void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+// The whole content of path, or "<unreadable>".
+inline QByteArray readBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// True in the build with AddressSanitizer, where large inputs take minutes.
+inline constexpr bool underSanitizers() {
+#if defined(__SANITIZE_ADDRESS__)
+    return true;
+#else
+    return false;
+#endif
+}
+
+// The path of a file in tests/data.
+inline QString testData(const QString& name) {
+    return QStringLiteral(ONDREL_TEST_DATA "/") + name;
 }
 
 // One row of a _data table on one line: QTest::newRow(name) << values..., which the formatter
@@ -45,24 +67,28 @@ void addRow(const char* name, Values... values) {
     (QTest::newRow(name) << ... << values);
 }
 
-// A _data table read from a data file: the first line names the columns (all strings, read
-// with QFETCH(QString, name)), each further line is a row, its name first. Fields are separated
-// by tabs; \r, \n, \t, \0 and \\ in a field stand for those characters; # starts a note line.
-inline void addRowsFromFile(const QString& path) {
-    QFile file(path);
+// A _data table read from a data file in tests/data: the first line names the columns (all
+// strings, read with field()), each further line is a row, its name first. Fields are separated
+// by tabs; \r, \n, \t, \0, \\ and \uHHHH in a field stand for those characters (\xHH is
+// left for bytesField); # starts a note line.
+inline void addRowsFromFile(const QString& name) {
+    QFile file(testData(name));
     if (!file.open(QIODevice::ReadOnly)) {
-        QFAIL(qPrintable("cannot read " + path));
+        QFAIL(qPrintable("cannot read " + file.fileName()));
     }
     const auto unescape = [](const QString& field) {
-        static const QHash<QChar, QChar> escaped = {
-            {u'r', u'\r'}, {u'n', u'\n'}, {u't', u'\t'}, {u'0', QChar(0)}, {u'\\', u'\\'}};
+        static const QHash<QChar, QString> escaped = {{u'r', "\r"},  {u'n', "\n"},
+                                                      {u't', "\t"},  {u'0', QString(QChar(0))},
+                                                      {u'\\', "\\"}, {u'x', "\\x"}};
         QString text;
         for (qsizetype i = 0; i < field.size(); ++i) {
-            if (field[i] == u'\\' && i + 1 < field.size()) {
-                ++i;
-                text += escaped.value(field[i], field[i]);
-            } else {
+            if (field[i] != u'\\' || i + 1 == field.size()) {
                 text += field[i];
+            } else if (field[++i] == u'u') {
+                text += QChar(field.mid(i + 1, 4).toUShort(nullptr, 16));
+                i += 4;
+            } else {
+                text += escaped.value(field[i], QString(field[i]));
             }
         }
         return text;
@@ -89,27 +115,14 @@ inline QString field(const char* column) {
     return *static_cast<QString*>(QTest::qData(column, QMetaType::QString));
 }
 
-// A _data table's columns, one of each type in Row (a std::tuple), and the current row read
-// back as a Row: `auto [a, b] = fetchRow<Row>();` in place of one QFETCH per column.
-namespace detail {
-inline constexpr const char* kColumnNames[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8"};
-template <typename Row, std::size_t... I>
-void addColumns(std::index_sequence<I...>) {
-    (QTest::addColumn<std::tuple_element_t<I, Row>>(kColumnNames[I]), ...);
-}
-template <typename Row, std::size_t... I>
-Row fetchRow(std::index_sequence<I...>) {
-    return {*static_cast<std::tuple_element_t<I, Row>*>(
-        QTest::qData(kColumnNames[I], qMetaTypeId<std::tuple_element_t<I, Row>>()))...};
-}
-}  // namespace detail
-template <typename Row>
-void addColumns() {
-    detail::addColumns<Row>(std::make_index_sequence<std::tuple_size_v<Row>>());
-}
-template <typename Row>
-Row fetchRow() {
-    return detail::fetchRow<Row>(std::make_index_sequence<std::tuple_size_v<Row>>());
+// The field as bytes: its UTF-8, each \xHH standing for the byte HH.
+inline QByteArray bytesField(const char* column) {
+    const QStringList parts = field(column).split(QStringLiteral("\\x"));
+    QByteArray bytes = parts[0].toUtf8();
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        bytes += char(parts[i].left(2).toUInt(nullptr, 16)) + parts[i].mid(2).toUtf8();
+    }
+    return bytes;
 }
 
 }  // namespace ondrel

@@ -2,7 +2,6 @@
 // next start and puts the text back byte for byte. The program whose copy is tested is this
 // test binary itself, started again in a child mode.
 #include <Qsci/qsciscintilla.h>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,14 +12,9 @@
 #include <memory>
 
 #include "cp932_text.h"
-#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/recovery.h"
 #include "fixture.h"
-#include "scripted_dialogs.h"
-#include "test_files.h"
-#include "test_main.h"
-#include "text/text_box.h"
 
 using namespace ondrel;
 
@@ -28,22 +22,9 @@ namespace {
 
 const QByteArray kFileName = QByteArray("/srv/cgi-bin/掲示板\xff.cgi");
 
-bool isLead(uchar b) {
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
 // Every character code page 932 defines (NUL, CR and LF among them), as UTF-8.
 QByteArray everyCharacter() {
-    QString text;
-    for (int code = 0; code < 0x10000; ++code) {
-        QByteArray c(code < 0x100 ? 1 : 2, char(code >> 8));
-        c.back() = char(code);
-        const Cp932Decoded decoded = decodeCp932(c);
-        if (isLead(uchar(c[0])) == (c.size() == 2) && decoded.ok()) {
-            text += decoded.text;
-        }
-    }
-    return text.toUtf8();
+    return decodeCp932(everyCp932Character().join()).text.toUtf8();
 }
 
 bool modified(TextBox& box) {
@@ -63,10 +44,9 @@ int runChild(bool waitForDisk) {
     TextBox box(&window);
     Recovery recovery(box, [] { return RecoveryFile{kFileName, "identity"}; });
     recovery.endOnSignals([] { QCoreApplication::exit(0); });
+    // (The parent judges the time it took.)
     const auto settle = [&] {
-        for (int n = 0; waitForDisk && n < 1000 && !recovery.isCurrent(); ++n) {
-            QTest::qWait(5);
-        }
+        return QTest::qWaitFor([&] { return !waitForDisk || recovery.isCurrent(); }, 5000);
     };
     box.setText(QStringLiteral("#!/usr/local/bin/perl\r\n"));
     const QByteArray characters = everyCharacter();
@@ -98,15 +78,16 @@ class RecoveryTest : public QObject {
 
 private slots:
     void copyOutlivesItsProgram_data() {
-        addColumns<std::tuple<int, MessageAnswer>>();
-        // The signal that ends the child; the first answer to the offer.
+        QTest::addColumn<int>("signal");                 // that ends the child
+        QTest::addColumn<MessageAnswer>("firstAnswer");  // to the offer
         addRow("kill -9, kept, then restored", SIGKILL, MessageAnswer::Cancel);
         addRow("SIGTERM, restored", SIGTERM, MessageAnswer::Yes);
         addRow("SIGHUP, deleted", SIGHUP, MessageAnswer::No);
         addRow("SIGINT, kept, then restored", SIGINT, MessageAnswer::Cancel);
     }
     void copyOutlivesItsProgram() {
-        const auto [signal, firstAnswer] = fetchRow<std::tuple<int, MessageAnswer>>();
+        QFETCH(int, signal);
+        QFETCH(MessageAnswer, firstAnswer);
         const QDir folder(QFile::decodeName(RecoveryStore::folderPath()));
         const QStringList journalsBefore = folder.entryList({QStringLiteral("*.journal")});
         QTemporaryDir scratch;
@@ -129,7 +110,7 @@ private slots:
         const auto start = [](MessageAnswer answer) {
             auto program = std::make_unique<Fixture>();
             program->dialogs.push(ScriptedDialogs::button(answer));
-            QTest::qWait(50);
+            QCoreApplication::processEvents();  // the offer, posted when the window is up
             return program;
         };
 

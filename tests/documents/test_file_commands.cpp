@@ -1,20 +1,15 @@
 #include <Qsci/qsciscintilla.h>
 #include <QFileInfo>
-#include <QProcess>
-#include <QTest>
 
 #include <sys/stat.h>
 
-#include <numeric>
-
+#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/long_lines.h"
-#include "documents/printing.h"
 #include "file_size_limit.h"
 #include "fixture.h"
 #include "permissions_enforced.h"
-#include "test_files.h"
-#include "test_main.h"
+#include "text/insert_at_caret.h"
 
 using namespace ondrel;
 
@@ -25,24 +20,9 @@ QStringList stateOf(Fixture& f) {
     return {f.text().text(), f.window.files().fileName(), f.window.windowTitle()};
 }
 
-// A message box asking text under title, with Yes and No, the question icon and Yes first.
-bool isYesNoQuestion(const ScriptedDialogs::Call& call, const QString& text, const QString& title) {
-    return call.kind == QLatin1String("message") && call.text == text && call.title == title &&
-           call.buttons == MessageButtons::YesNo && call.icon == MessageIcon::Question &&
-           call.defaultButton == MessageAnswer::Yes;
-}
-
-// The name to open; the file's bytes, or "<dir>", "<missing>", "<huge>" or "<unreadable>"; a
-// part of the message that says why it did not open.
-using OpenFailure = std::tuple<QString, QByteArray, QString>;
-// What sets the document aside; whether it is modified; the answer to the question.
-using SetAside = std::tuple<QString, bool, QString>;
-// The fault; the name saved to with Save As, or "" for Save.
-using SaveFailure = std::tuple<QString, QString>;
-
 }  // namespace
 
-class DocumentsTest : public QObject {
+class FileCommandsTest : public QObject {
     Q_OBJECT
     std::unique_ptr<QTemporaryDir> m_temp;
     QString path(const QString& name) const { return m_temp->filePath(name); }
@@ -77,17 +57,14 @@ private slots:
         QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList({"real", "script"}));
         QVERIFY(QFileInfo(file).isSymLink());
         QCOMPARE(readBytes(path("real")), QByteArray("#!/usr/local/bin/perl\r\n\r\n\r\n"));
-        // Cancelled Save As, and Open cancelled at its question about the changes, keep
-        // everything, and Save then writes there without a dialog.
+        // A cancelled Save As keeps everything, and Save then writes there without a dialog.
         f.choose("mnulocal");
         const QStringList before = stateOf(f);
-        for (const char* item : {"mnuNameSave", "mnuOpen"}) {
-            f.dialogs.push(ScriptedDialogs::cancel());
-            f.choose(item);
-            QCOMPARE(stateOf(f), before);
-        }
+        f.dialogs.push(ScriptedDialogs::cancel());
+        f.choose("mnuNameSave");
+        QCOMPARE(stateOf(f), before);
         f.choose("mnuupsave");
-        QCOMPARE(f.dialogs.calls().size(), 3);
+        QCOMPARE(f.dialogs.calls().size(), 2);
         const QByteArray saved("#!/usr/local/bin/perl\r\n\r\n#!/usr/local/bin/perl\r\n");
         QCOMPARE(readBytes(path("real")), saved);
         QVERIFY(QFileInfo(file).isSymLink());
@@ -98,7 +75,7 @@ private slots:
         QCOMPARE(f.text().caretPosition(), 25);
         QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [project]"));
         f.choose("mnuupsave");
-        QCOMPARE(f.dialogs.calls().size(), 4);
+        QCOMPARE(f.dialogs.calls().size(), 3);
         QCOMPARE(f.dialogs.calls().last().text, QStringLiteral("上書きできません。"));
         QCOMPARE(readBytes(file), saved);
     }
@@ -108,38 +85,21 @@ private slots:
     // it opens as is checked with the code page and the desktop tests). Enter types the line
     // break the file uses first.
     void opensAndSavesBack_data() {
-        // The file; the line break Enter types in it; whether it ends with a line break.
-        addColumns<std::tuple<QByteArray, QByteArray, bool>>();
-        QByteArray controls(0x20, '\0');
-        std::iota(controls.begin(), controls.end(), '\0');
-        // DEL, an ideographic space and two NULs after the controls.
-        addRow("NUL and control characters",
-               (controls + "\x7F\x81\x40" + QByteArray(2, '\0')).repeated(3), QByteArray("\n"),
-               false);
-        addRow("empty file", QByteArray(), QByteArray("\r\n"), false);
-        addRow("mixed line breaks, NUL and Japanese",
-               QByteArray("a\rb\nc\r\nd\0e ", 11) + QByteArray::fromHex("8abf8e9ab6c55c7e8160"),
-               QByteArray("\r"), false);
-        addRow("ends in CR LF", QByteArray("x\r\n\r\ny\r\n"), QByteArray("\r\n"), true);
-        addRow("counter file ending in LF", QByteArray("123\n"), QByteArray("\n"), true);
-        addRow("here-document with LF", QByteArray("print <<EOF;\nhi\nEOF\n"), QByteArray("\n"),
-               true);
-        addRow("ends in CR", QByteArray("a\rb\r"), QByteArray("\r"), true);
+        addRowsFromFile("saves_back.tsv");
         // あ is three bytes of UTF-8, two in the file.
         addRow("line just at the long-line limit",
-               QByteArray(longLineLimit() - 3, 'a') + "\x82\xA0\r\n", QByteArray("\r\n"), true);
-        addRow("2 million short lines", QByteArray("a\r\n").repeated(2000000), QByteArray("\r\n"),
-               true);
+               QString(longLineLimit() - 3, u'a') + "\\x82\\xA0\r\n", QString("\r\n"),
+               QString("yes"));
+        addRow("2 million short lines", QStringLiteral("a\r\n").repeated(2000000), QString("\r\n"),
+               QString("yes"));
     }
 
     void opensAndSavesBack() {
-        const auto [bytes, enter, endsWithBreak] =
-            fetchRow<std::tuple<QByteArray, QByteArray, bool>>();
-#if defined(__SANITIZE_ADDRESS__)
-        if (bytes.size() > (1 << 20)) {
+        const QByteArray bytes = bytesField("bytes");
+        const QByteArray enter = bytesField("enter");
+        if (underSanitizers() && bytes.size() > (1 << 20)) {
             QSKIP("megabytes take minutes under the sanitizers");
         }
-#endif
         Fixture f;
         const QString file = path("input.dat");
         openExisting(f, file, bytes);
@@ -147,7 +107,7 @@ private slots:
         QVERIFY(!f.text().isModified());
         f.choose("mnuupsave");
         QCOMPARE(f.dialogs.calls().size(), 0);
-        QCOMPARE(readBytes(file), endsWithBreak ? bytes : bytes + "\r\n");
+        QCOMPARE(readBytes(file), field("endsWithBreak").isEmpty() ? bytes + "\r\n" : bytes);
         QTest::keyClick(f.text().widget(), Qt::Key_Return);
         QVERIFY(f.text().isModified());
         f.choose("mnuupsave");
@@ -156,25 +116,11 @@ private slots:
 
     // Whatever would set the document aside asks first when, and only when, it is modified;
     // キャンセル (or a failed save after はい) keeps the text, its undo history and its file name.
-    void setAsideAsksOnlyWhenModified_data() {
-        addColumns<SetAside>();
-        addRow("new, unmodified", "new", false, "");
-        addRow("new, cancelled", "new", true, "cancel");
-        addRow("open, discarded", "open", true, "no");
-        addRow("drop, saved first", "drop", true, "yes");
-        addRow("drop, save fails", "drop", true, "yes, fails");
-        addRow("close box, unmodified", "close", false, "");
-        addRow("close box, cancelled", "close", true, "cancel");
-        addRow("close box, discarded", "close", true, "no");
-        addRow("exit, unmodified", "exit", false, "");
-        addRow("exit, cancelled", "exit", true, "cancel");
-        addRow("exit, saved first", "exit", true, "yes");
-        addRow("logout, cancelled", "logout", true, "cancel");
-        addRow("logout, nothing may be asked", "logout quietly", true, "");
-    }
-
+    void setAsideAsksOnlyWhenModified_data() { addRowsFromFile("set_aside.tsv"); }
     void setAsideAsksOnlyWhenModified() {
-        const auto [trigger, modified, answer] = fetchRow<SetAside>();
+        const QString trigger = field("trigger");
+        const bool modified = !field("modified").isEmpty();
+        const QString answer = field("answer");
         Fixture f;
         writeBytes(path("dropped.cgi"), "dropped\r\n");
         f.setDocument(QStringLiteral("kept"), 0, 0);
@@ -193,8 +139,10 @@ private slots:
             f.dialogs.push(ScriptedDialogs::cancel());
         }
         // The Exit question, or the Open dialog or an error message.
-        f.dialogs.push(trigger == "exit" ? ScriptedDialogs::button(MessageAnswer::Yes)
-                                         : ScriptedDialogs::cancel());
+        f.dialogs.push(trigger != "exit"
+                           ? ScriptedDialogs::cancel()
+                           : ScriptedDialogs::button(answer == "stay" ? MessageAnswer::No
+                                                                      : MessageAnswer::Yes));
 
         bool wentOn = false;
         if (trigger == "new") {
@@ -223,36 +171,27 @@ private slots:
         }
         if (trigger == "exit") {
             // One question, never two: a modified document is not asked the Exit question.
-            QCOMPARE(calls.size(), modified ? (answer == "yes" ? 2 : 1) : 1);
+            QCOMPARE(calls.size(), modified && answer == "yes" ? 2 : 1);
+            QVERIFY(modified || calls[0].isYesNoQuestion(QStringLiteral("Ondrel を終了しますか？"),
+                                                         QStringLiteral("終了")));
+            QTRY_COMPARE(f.program.form1() == nullptr, wentOn);
         }
-        QCOMPARE(wentOn, !asked || answer == "no" || answer == "yes");
+        QCOMPARE(wentOn, !field("goesOn").isEmpty());
         if (!wentOn) {
             QCOMPARE(stateOf(f), before);
-            QVERIFY(f.text().canUndo());
+            QVERIFY(!modified || f.text().canUndo());
         }
         QCOMPARE(QFileInfo::exists(saved), answer == "yes");
     }
 
     // Bytes another program wrote are not lost without a word, and bytes that may be UTF-8
     // open as Shift_JIS only when the user says so.
-    void asksWhereBytesMayBeLost_data() {
-        // What happens; the file's bytes; the answer, or "" where nothing is to be asked.
-        addColumns<std::tuple<QString, QByteArray, QString>>();
-        addRow("saved after another program appended, kept", "append", QByteArray("old\r\n"), "no");
-        addRow("saved after another program appended, overwritten", "append", QByteArray("old\r\n"),
-               "yes");
-        addRow("saved, nothing changed on disk", "save", QByteArray("old\r\n"), "");
-        addRow("changed while it was read", "append while reading", QByteArray("old\r\n"), "");
-        addRow("two-byte UTF-8, opened as Shift_JIS", "open",
-               QByteArray("Copyright \xC2\xA9 caf\xC3\xA9\n"), "yes");
-        addRow("two-byte UTF-8, not opened", "open", QByteArray("Copyright \xC2\xA9 caf\xC3\xA9\n"),
-               "no");
-        addRow("half-width katakana, opened", "open", QByteArray("\xCA\xB2\r\n"), "yes");
-        addRow("plain ASCII", "open", QByteArray("print 1;\r\n"), "");
-    }
+    void asksWhereBytesMayBeLost_data() { addRowsFromFile("bytes_may_be_lost.tsv"); }
 
     void asksWhereBytesMayBeLost() {
-        const auto [what, bytes, answer] = fetchRow<std::tuple<QString, QByteArray, QString>>();
+        const QString what = field("what");
+        const QByteArray bytes = bytesField("bytes");
+        const QString answer = field("answer");
         Fixture f;
         const QString file = path("bbs.dat");
         const QByteArray appended = bytes + "a post\r\n";
@@ -305,32 +244,18 @@ private slots:
         QCOMPARE(f.text().isModified(), answer == "no");
     }
 
-    void openFailureKeepsDocument_data() {
-        addColumns<OpenFailure>();
-        addRow("missing file", "none.cgi", QByteArray("<missing>"), "ファイルが見つかりません。");
-        addRow("folder", "folder.cgi", QByteArray("<dir>"), "フォルダー");
-        addRow("larger than 1 GB", "huge.dat", QByteArray("<huge>"), "ファイルが大きすぎます");
-        addRow("invalid bytes", "bad.dat", QByteArray("ok\r\n\x85\x40"), "（5 バイト目）");
-        addRow("utf-8 japanese", "utf8.txt", QStringLiteral("日本語のテキストです。\n").toUtf8(),
-               "UTF-8");
-        addRow("utf-8 full-width", "full.txt", QStringLiteral("print \"（テスト）\";\n").toUtf8(),
-               "UTF-8");
-        addRow("utf-8 that decodes as cp932", "euro.txt",
-               QStringLiteral("$price = \"5€\";\n").toUtf8(), "UTF-8");
-        addRow("utf-16 with a byte-order mark", "utf16.txt", QByteArray("\xFF\xFEp\0r\0", 6),
-               "UTF-16");
-        addRow("utf-8 with a byte-order mark", "bom.txt",
-               QStringLiteral("\uFEFF# 日本語\n").toUtf8(), "UTF-8");
-        addRow("unreadable file", "secret.cgi", QByteArray("<unreadable>"),
-               "アクセスが許可されていません。");
-    }
+    void openFailureKeepsDocument_data() { addRowsFromFile("open_failures.tsv"); }
 
     // The message names the file and the reason; the Open dialog comes back once, no more.
     void openFailureKeepsDocument() {
-        const auto [name, content, reason] = fetchRow<OpenFailure>();
+        const QString name = field("name");
+        const QString content = field("content");
         const bool unreadable = content == "<unreadable>";
+        cp932StreamSettings() = {64 << 10, 2};
         Fixture f;
         openExisting(f, path("previous.cgi"), "previous\r\n");
+        InsertAtCaret(f.text(), QStringLiteral("日本"));
+        f.text().setUnmodified();  // Open would first ask about the changes
         const QStringList before = stateOf(f);
         const QString target = path(name);
         if (content == "<dir>") {
@@ -339,8 +264,12 @@ private slots:
             QFile out(target);
             QVERIFY(out.open(QIODevice::WriteOnly));
             QVERIFY(out.resize((qint64(1) << 30) + 1));  // sparse: takes no room on disk
+        } else if (content == "<bad end>") {
+            writeBytes(
+                target,
+                QByteArray("print \"\x93\xfa\x96\x7b\x8c\xea\";\r\n").repeated(150000) + "# \x82");
         } else if (content != "<missing>") {
-            writeBytes(target, content);
+            writeBytes(target, bytesField("content"));
         }
         if (unreadable) {
             QVERIFY(QFile::setPermissions(target, QFileDevice::WriteOwner));  // written, not read
@@ -351,11 +280,9 @@ private slots:
         }
         {
             PermissionsEnforced enforced;
-            if (QFile probe(target); unreadable && probe.open(QIODevice::ReadOnly)) {
-                QFAIL("the file must really be unreadable");
-            }
             f.choose("mnuOpen");
         }
+        cp932StreamSettings() = {};
         QCOMPARE(stateOf(f), before);
         const auto& calls = f.dialogs.calls();
         QCOMPARE(calls.size(), 4);
@@ -363,40 +290,24 @@ private slots:
         QCOMPARE(calls[1].title, QStringLiteral("エラー！"));
         QVERIFY(calls[1].text.startsWith(QStringLiteral("ファイルを開けません。\r\n") + target +
                                          "\r\n"));
-        QVERIFY2(calls[1].text.contains(reason), qPrintable(calls[1].text));
+        QVERIFY2(calls[1].text.contains(field("reason")), qPrintable(calls[1].text));
         QCOMPARE(calls[2].kind, QStringLiteral("open"));
         QCOMPARE(readBytes(path("previous.cgi")), QByteArray("previous\r\n"));
+        f.text().undo();  // the undo history is kept too
+        QCOMPARE(f.text().text(), QStringLiteral("previous"));
     }
 
     // Names in Shift_JIS bytes, which Qt's dialogs show garbled: the one file whose name reads
     // as the one picked is opened or overwritten, and saved back under its own bytes; more than
     // one is said to be a name that is not UTF-8.
-    void namesThatAreNotUtf8_data() {
-        // The names on disk ("|" between them); the command; the name picked, "garbled" for the
-        // first as Qt shows it ("garbled/new.cgi": a new file in its folder); the caption's end,
-        // or "" for the message.
-        addColumns<std::tuple<QByteArray, QString, QString, QString>>();
-        addRow("open, picked garbled", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuOpen", "garbled",
-               "/表示.cgi]");
-        addRow("open, typed as it reads", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuOpen", "表示.cgi",
-               "/表示.cgi]");
-        addRow("open, in a folder named in Shift_JIS", QByteArray("\x95\x5c\x8e\xa6/a.cgi"),
-               "mnuOpen", "garbled", "/表示/a.cgi]");
-        addRow("open, not UTF-8 nor Shift_JIS", QByteArray("a\xff.cgi"), "mnuOpen", "garbled",
-               "/a\\xff.cgi]");
-        addRow("open, two names garbled alike", QByteArray("\x95\x5c.cgi|\x96\x5c.cgi"), "mnuOpen",
-               "garbled", "");
-        addRow("save as over it", QByteArray("\x95\x5c\x8e\xa6.cgi"), "mnuNameSave", "garbled",
-               "/表示.cgi]");
-        addRow("save as, new in a folder named in Shift_JIS", QByteArray("\x95\x5c\x8e\xa6/a.cgi"),
-               "mnuNameSave", "garbled/new.cgi", "/表示/new.cgi]");
-    }
+    void namesThatAreNotUtf8_data() { addRowsFromFile("non_utf8_names.tsv"); }
     void namesThatAreNotUtf8() {
-        const auto [names, item, picked, caption] =
-            fetchRow<std::tuple<QByteArray, QString, QString, QString>>();
+        const QString item = field("item");
+        const QString picked = field("picked");
+        const QString caption = field("caption");
         Fixture f;
         const QByteArray folder = QFile::encodeName(m_temp->path()) + '/';
-        const QByteArrayList onDisk = names.split('|');
+        const QByteArrayList onDisk = bytesField("names").split('|');
         for (const QByteArray& name : onDisk) {
             if (name.contains('/')) {
                 QCOMPARE(::mkdir((folder + name.first(name.indexOf('/'))).constData(), 0700), 0);
@@ -440,20 +351,11 @@ private slots:
                  QStringList());
     }
 
-    void saveFailureKeepsEverything_data() {
-        addColumns<SaveFailure>();
-        addRow("target is a folder", "folder", "afolder");
-        addRow("folder missing", "", "gone/new.cgi");
-        addRow("parent is a file", "", "current.cgi/new.cgi");
-        addRow("read-only file", "read-only file", "");
-        addRow("read-only folder, new file", "read-only folder", "locked/new.cgi");
-        addRow("disk full mid-write", "disk full", "");
-        addRow("file size limit, its signal not ignored", "size limit", "");
-        addRow("characters cp932 cannot hold", "unencodable", "");
-    }
+    void saveFailureKeepsEverything_data() { addRowsFromFile("save_failures.tsv"); }
 
     void saveFailureKeepsEverything() {
-        const auto [fault, saveAs] = fetchRow<SaveFailure>();
+        const QString fault = field("fault");
+        const QString saveAs = field("saveAs");
         Fixture f;
         const QString current = path("current.cgi");
         const QByteArray oldBytes("old content\r\n");
@@ -483,16 +385,6 @@ private slots:
             PermissionsEnforced enforced;
             const bool limited = fault == "disk full" || fault == "size limit";
             FileSizeLimit limit(limited ? 65536 : RLIM_INFINITY, fault == "size limit");
-            // Prove that the fault is real before trusting the outcome.
-            if (fault.startsWith(u"read-only") || fault == "disk full") {
-                QFile probe(fault == "read-only file" ? current
-                            : fault == "disk full"    ? path("probe")
-                                                      : path("locked/probe"));
-                QVERIFY2(!(probe.open(QIODevice::WriteOnly | QIODevice::Append) &&
-                           probe.write(QByteArray(200000, 'x')) == 200000 && probe.flush()),
-                         "the fault is not real");
-                QFile::remove(path("probe"));
-            }
             f.choose(target == current ? "mnuupsave" : "mnuNameSave");
         }
         for (const QString& restored : {current, path("locked")}) {
@@ -519,84 +411,14 @@ private slots:
         QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList{"current.cgi"});
     }
 
-    void printQuestionPdfOutputAndFailure() {
-        Fixture f;
-        const QString pdf = path("out.pdf");
-        // Several pages: printed page by page behind a progress window.
-        QString lines;
-        for (int line = 1; line <= 150; ++line) {
-            lines += QStringLiteral("\nline %1").arg(line);
-        }
-        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") + lines);
-        f.text().select(0, 3);
-        f.dialogs.push(ScriptedDialogs::printerChosen([pdf](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-        }));
-        f.choose("mnuprset");
-        // Answered No, nothing is printed; answered Yes, the printer chosen above prints.
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::No));
-        f.choose("mnuPrint");
-        QVERIFY(!QFileInfo::exists(pdf));
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
-        f.choose("mnuPrint");
-        QCOMPARE(f.dialogs.calls().size(), 3);
-        QVERIFY(isYesNoQuestion(f.dialogs.calls()[2],
-                                QStringLiteral("スクリプトを印刷します\r\nよろしいですか？"),
-                                QStringLiteral("印刷")));
-        QProcess pdftotext;
-        pdftotext.start(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")});
-        QVERIFY2(pdftotext.waitForFinished(30000), "pdftotext (poppler-utils) must be installed");
-        const QString printed = QString::fromUtf8(pdftotext.readAllStandardOutput());
-        // The whole document, whatever was selected, each line on its own.
-        QVERIFY2(printed.contains(QStringLiteral("print \"one\";\n")), qPrintable(printed));
-        QVERIFY(printed.contains(QStringLiteral("second line")));
-        QVERIFY(printed.contains(QStringLiteral("\nthird")));
-        QVERIFY(printed.contains(QStringLiteral("line 150")));
-        QCOMPARE(f.dialogs.progressLabels,
-                 QStringList({"印刷の準備をしています…", "印刷しています…"}));
-        QVERIFY2(f.dialogs.progressReported.size() >= 4 && f.dialogs.progressReported.last() == 100,
-                 qPrintable(QString::number(f.dialogs.progressReported.size())));
-
-        // Cancel while the pages are prepared stops there: nothing is printed, no message.
-        QVERIFY(QFile::remove(pdf));
-        f.dialogs.duringProgress = [&](int) { f.dialogs.cancelProgress = true; };
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
-        f.choose("mnuPrint");
-        QCOMPARE(f.dialogs.calls().size(), 4);
-        QCOMPARE(f.dialogs.progressReported.size(), 1);
-        QVERIFY(!QFileInfo::exists(pdf));
-        f.dialogs.duringProgress = nullptr;
-        f.dialogs.cancelProgress = false;
-
-        // A printer that cannot print is reported.
-        f.window.printing().printer().setOutputFileName(path("missing/out.pdf"));
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
-        QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
-        f.choose("mnuPrint");
-        QCOMPARE(f.dialogs.calls().size(), 6);
-        QVERIFY(f.dialogs.calls()[5].text.startsWith(QStringLiteral("印刷できませんでした。")));
-    }
-
-    void exitQuestion() {
-        Fixture f;
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::No));
-        f.choose("mnuend");
-        QVERIFY(f.program.form1() != nullptr);
-        QVERIFY(isYesNoQuestion(f.dialogs.calls()[0], QStringLiteral("Ondrel を終了しますか？"),
-                                QStringLiteral("終了")));
-        f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
-        f.choose("mnuend");
-        QVERIFY(!f.window.isVisible());
-        QTRY_VERIFY(f.program.form1() == nullptr);
-    }
-
     // A line longer than the text area keeps as one is shown split before a character, never
     // between CR and LF nor at the end, and the document is read-only: keys and commands change
     // nothing, Save and Save As write nothing and say why, and New ends it.
     void longLineOpensReadOnly_data() {
-        // The file; the text shown; the first long line and its length in characters.
-        addColumns<std::tuple<QByteArray, QString, int, qsizetype>>();
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<int>("line");              // the first long line
+        QTest::addColumn<qsizetype>("characters");  // its length
         const QByteArray a(longLineLimit(), 'a');
         const QString shownA = QString::fromLatin1(a);
         addRow("one byte over, CR LF after it", "x\r\n" + a + "a\r\nb\r\n",
@@ -614,8 +436,10 @@ private slots:
     }
 
     void longLineOpensReadOnly() {
-        const auto [bytes, shown, line, characters] =
-            fetchRow<std::tuple<QByteArray, QString, int, qsizetype>>();
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        QFETCH(int, line);
+        QFETCH(qsizetype, characters);
         Fixture f;
         const QString file = path("long.dat");
         writeBytes(file, bytes);
@@ -659,5 +483,5 @@ private slots:
     }
 };
 
-ONDREL_TEST_MAIN(DocumentsTest)
-#include "test_documents.moc"
+ONDREL_TEST_MAIN(FileCommandsTest)
+#include "test_file_commands.moc"

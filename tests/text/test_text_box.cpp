@@ -1,85 +1,95 @@
+#include <Qsci/qscicommand.h>
+#include <Qsci/qscicommandset.h>
 #include <Qsci/qsciscintilla.h>
+#include <QAccessible>
 #include <QClipboard>
-#include <QProgressDialog>
+#include <QInputMethodEvent>
 
-#include "documents/file_commands.h"
 #include "fixture.h"
-#include "platform/qt_dialogs.h"
-#include "test_files.h"
-#include "test_main.h"
 #include "text/insert_at_caret.h"
 
 using namespace ondrel;
+using Sci = QsciScintillaBase;
 
-class LongOperationsTest : public QObject {
+// The text area: typing and input methods, its own keys, the screen reader, insertion at the
+// caret and the size limit at every way in.
+class TextBoxTest : public QObject {
     Q_OBJECT
     const qsizetype m_defaultLimit = TextBox::maxUtf8Length();
 
 private slots:
     void cleanup() { TextBox::setMaxUtf8Length(m_defaultLimit); }
 
-    void progressWindowCannotBeDismissed() {
-        QtDialogs dialogs;
-        const std::unique_ptr<Progress> progress = dialogs.startProgress(QStringLiteral("x"));
-        QProgressDialog* window = nullptr;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            window = window != nullptr ? window : qobject_cast<QProgressDialog*>(w);
+    void composition_data() { addRowsFromFile("typing.tsv"); }
+    void composition() {
+        QString before = field("before");
+        Fixture f;
+        QsciScintilla* editor = f.text().widget();
+        const int caret = static_cast<int>(before.indexOf(u'|'));
+        f.setDocument(before.remove(u'|'), caret, caret);
+        for (const QString& step : field("steps").split(u' ')) {
+            const QString arg = step.section(u':', 1);
+            if (step.startsWith(u"p:") || step.startsWith(u"c:")) {
+                QInputMethodEvent event(step[0] == u'p' ? arg : QString(), {});
+                event.setCommitString(step[0] == u'c' ? arg : QString());
+                QApplication::sendEvent(editor, &event);
+            } else if (step.startsWith(u"k:")) {
+                QTest::keyClicks(editor, arg);
+            } else if (step.startsWith(u"K:")) {
+                const QKeyCombination key = QKeySequence(arg)[0];
+                QTest::keyClick(editor, key.key(), key.keyboardModifiers());
+            } else if (step == u"click") {
+                QTest::mouseClick(editor->viewport(), Qt::LeftButton, {},
+                                  {editor->viewport()->width() - 4, 4});
+            } else if (step.startsWith(u"s:")) {
+                f.text().select(caret, arg.toInt());
+            } else if (step == u"u") {
+                f.choose("mnuUndo");
+            } else if (step.startsWith(u"i:")) {
+                InsertAtCaret(f.text(), arg);
+                QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
+            }
         }
-        QVERIFY(window != nullptr);
-        window->show();
-        QTest::keyClick(window, Qt::Key_Escape);
-        QVERIFY(window->isVisible());
-        QVERIFY(!window->close());
-        QVERIFY(window->isVisible());
+        QCOMPARE(f.text().text().insert(f.text().caretPosition(), u'|'), field("after"));
     }
 
-    void nothingReachesWindowWhileOpening() {
-        QTemporaryDir dir;
-        const QString oldPath = dir.filePath(QStringLiteral("a.cgi"));
-        const QString newPath = dir.filePath(QStringLiteral("big.cgi"));
-        const QByteArray oldBytes = "print 1;\r\n";
-        // Several chunks of the text area's load, so the load can be caught half done.
-        const QByteArray newBytes = QByteArray("print \"hello\";\r\n").repeated(100000);
-        writeBytes(oldPath, oldBytes);
-        writeBytes(newPath, newBytes);
+    // The keys the text area binds itself: a text box's (the data file lists them); the menus'
+    // Ctrl keys are not among them.
+    void textAreaKeys() {
         Fixture f;
-        f.dialogs.pushText(oldPath);
-        f.choose("mnuOpen");
-        f.dialogs.clear();
-        f.dialogs.pushText(newPath);
-        QWidget* text = f.text().widget();
-        bool tried = false;
-        f.dialogs.duringProgress = [&](int percent) {
-            if (tried || percent <= 50 || percent >= 100) {
-                return;
+        QStringList bound;
+        for (QsciCommand* command : f.text().widget()->standardCommands()->commands()) {
+            bound << QKeySequence(command->key()).toString()
+                  << QKeySequence(command->alternateKey()).toString();
+        }
+        bound.removeAll(QString());
+        QStringList textBox = QString::fromUtf8(readBytes(testData("text_area_keys.txt")))
+                                  .split(QRegularExpression("\\s+"), Qt::SkipEmptyParts);
+        bound.sort();
+        textBox.sort();
+        QCOMPARE(bound, textBox);
+    }
+
+    void screenReaderGetsTextInterface() {
+        Fixture f;
+        QsciScintilla* editor = f.text().widget();
+        // The notifications QScintilla turns into character counts: those sent after an edit.
+        const long edits = Sci::SC_MOD_INSERTTEXT | Sci::SC_MOD_DELETETEXT;
+        for (const int step : {0, 1, 2}) {  // before a screen reader starts, while it runs, after
+            if (step > 0) {
+                QAccessible::setActive(step == 1);
             }
-            tried = true;
-            QTest::keyClick(text, Qt::Key_Escape);
-            f.choose("mnuupsave");
-            f.choose("mnunew");
-            QTest::keyClicks(text, "typed");
-            QTest::keyClick(text, Qt::Key_V, Qt::ControlModifier);
-            QTest::mouseClick(f.text().widget()->viewport(), Qt::LeftButton);
-            f.window.close();
-            QVERIFY(f.window.isVisible());
-        };
-        f.choose("mnuOpen");
-        QVERIFY(tried);
-        QCOMPARE(f.text().text() + "\r\n", QString::fromLatin1(newBytes));
-        QCOMPARE(f.window.windowTitle(),
-                 QStringLiteral("Ondrel [") + newPath + QStringLiteral("]"));
-        QCOMPARE(f.window.files().fileName(), newPath);
-        QCOMPARE(readBytes(oldPath), oldBytes);
-        QVERIFY(!f.text().canUndo());
-        QCOMPARE(f.dialogs.calls().size(), 1);
-        // The close asked for during the load happens once the load is over, saving nothing.
-        QVERIFY(!f.window.isVisible());
-        QCOMPARE(readBytes(newPath), newBytes);
+            QCOMPARE(QAccessible::queryAccessibleInterface(editor)->textInterface() != nullptr,
+                     step == 1);
+            QCOMPARE(editor->SendScintilla(Sci::SCI_GETMODEVENTMASK) & edits,
+                     step == 1 ? edits : 0);
+        }
     }
 
     // The menu item or key; the bytes by which the result would pass the limit.
     void sizeLimitAtEveryEntry_data() {
-        addColumns<std::tuple<QString, int>>();
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<int>("beyond");
         for (const char* entry : {"mnuOpen", "mnuPaste", "mnuokikae", "mnubbs", "mnufile_get",
                                   "mnuone", "mnutimedate", "typing", "own paste key"}) {
             QTest::addRow("%s at the limit", entry) << QString(entry) << 0;
@@ -88,7 +98,8 @@ private slots:
     }
 
     void sizeLimitAtEveryEntry() {
-        const auto [entry, beyond] = fetchRow<std::tuple<QString, int>>();
+        QFETCH(QString, entry);
+        QFETCH(int, beyond);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
         writeBytes(path,
@@ -99,7 +110,7 @@ private slots:
         // which the text area handles itself by deleting the selection first).
         const bool key = !entry.startsWith(u"mnu");
         const int selectionEnd = key ? 3 : 4;
-        const auto prepareAndRun = [&, entry = entry] {
+        const auto prepareAndRun = [&] {
             f.setDocument(QStringLiteral("aXbXc\r\n"), 1, 2);
             InsertAtCaret(f.text(), QStringLiteral("Y"));
             f.text().setUnmodified();  // Open would first ask about the changes
@@ -145,5 +156,5 @@ private slots:
     }
 };
 
-ONDREL_TEST_MAIN(LongOperationsTest)
-#include "test_long_operations.moc"
+ONDREL_TEST_MAIN(TextBoxTest)
+#include "test_text_box.moc"

@@ -1,16 +1,9 @@
-#include <Qsci/qsciscintilla.h>
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <QProcess>
 #include <QRegularExpression>
 
 #include "cp932_text.h"
-#include "documents/cp932.h"
-#include "editing/backslash_marks.h"
-#include "fixture.h"
 #include "perl/perl_backslash.h"
 #include "perl/perl_line_states.h"
-#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -29,36 +22,6 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
     return states.scan(
         1 << 20, [&](int line) { return view(lines[line]); },
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
-}
-
-// One case of data/perl_marks.txt: a block of "name: ", "perl: " and "text: " fields, the
-// text running over the lines up to the next name.
-struct MarksCase {
-    QString name;
-    QString perl;
-    QString text;
-};
-
-QList<MarksCase> readMarksCases(const QString& path) {
-    QList<MarksCase> cases;
-    const QString all = QString::fromUtf8(readBytes(path));
-    for (const QString& line : all.split(u'\n')) {
-        if (line.startsWith(QLatin1String("name: "))) {
-            cases.append({line.mid(6), {}, {}});
-        } else if (cases.isEmpty()) {
-            continue;  // the description
-        } else if (line.startsWith(QLatin1String("perl: "))) {
-            cases.back().perl = line.mid(6);
-        } else if (line.startsWith(QLatin1String("text: "))) {
-            cases.back().text = line.mid(6);
-        } else {
-            cases.back().text += u'\n' + line;
-        }
-    }
-    for (MarksCase& c : cases) {
-        c.text.chop(c.text.endsWith(u'\n') ? 1 : 0);
-    }
-    return cases;
 }
 
 // How the cases open a mark of each kind: «表» escapes, «d:ポ», «p:ポ» and «a:機».
@@ -84,15 +47,22 @@ bool perlPrints(const QString& fragment, const QString& expected) {
 class PerlBackslashTest : public QObject {
     Q_OBJECT
 private slots:
-    // The cases of data/perl_marks.txt, then every text the menus insert.
+    // The cases of data/perl_marks.txt (blocks of "name: ", "perl: " and "text: " fields, the
+    // text running up to the next name), then every text the menus insert.
     void marks_data() {
         QTest::addColumn<QString>("fragment");
         QTest::addColumn<QString>("perlOutput");
-        for (const MarksCase& c : readMarksCases(QFINDTESTDATA("data/perl_marks.txt"))) {
-            QTest::newRow(qPrintable(c.name)) << c.text << c.perl;
+        const QString cases = QString::fromUtf8(readBytes(testData("perl_marks.txt")));
+        for (const QString& block : cases.split(QStringLiteral("\nname: ")).mid(1)) {
+            QStringList lines = block.split(u'\n');
+            const QString name = lines.takeFirst();
+            const QString perl = lines[0].startsWith(u"perl: ") ? lines.takeFirst().mid(6) : "";
+            QString text = lines.join(u'\n').mid(6);  // after "text: "
+            text.chop(text.endsWith(u'\n') ? 1 : 0);
+            QTest::newRow(qPrintable(name)) << text << perl;
         }
         // Every text the menus insert, as committed beside the snippet tests: none is marked.
-        const QString all = decodeCp932(readBytes(QFINDTESTDATA("data/snippets.cp932"))).text;
+        const QString all = decodeCp932(readBytes(testData("snippets.cp932"))).text;
         for (const QString& item : all.split(QStringLiteral("=== "), Qt::SkipEmptyParts)) {
             QTest::newRow(qPrintable(item.section(u'\r', 0, 0)))
                 << item.section(u'\n', 1) << QString();
@@ -192,79 +162,7 @@ private slots:
         QCOMPARE(marks, expected);
         QCOMPARE(marks.back().size(), 1u);
     }
-
-    // Each mark shows its kind, explains itself, and where the caret or the click is on a
-    // backslash mark the context menu offers the backslash after it, as one undo step.
-    void textAreaMarks_data() {
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<int>("clickedByte");
-        QTest::addColumn<QString>("after");
-        addRow("caret after the mark", 8, 15, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
-        addRow("click on the mark", 0, 7, QStringLiteral("print \"表\\示\" =~ /ポ/;\r\n"));
-        addRow("click on another kind", 0, 19, QString());
-    }
-    void textAreaMarks() {
-        QFETCH(int, caret);
-        QFETCH(int, clickedByte);
-        QFETCH(QString, after);
-        Fixture f;
-        const QString text = QStringLiteral("print \"表示\" =~ /ポ/;\r\n");
-        f.setDocument(text, caret, caret);
-        QsciScintilla* editor = f.text().widget();
-        const auto markAt = [editor](unsigned long byte) {
-            return editor->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
-                                         BackslashMarks::kIndicator, byte);
-        };
-        // 表 at byte 7 escapes, ポ at byte 19 is a pattern's bar; 示 at byte 10 is not marked.
-        QTRY_VERIFY(markAt(7) != 0);
-        QCOMPARE(markAt(7), static_cast<long>(MarkKind::Escape) + 1);
-        QCOMPARE(markAt(10), 0);
-        QCOMPARE(markAt(19), static_cast<long>(MarkKind::Pattern) + 1);
-        QVERIFY(!f.text().canUndo());
-        emit editor->SCN_DWELLSTART(19, 0, 0);
-        QVERIFY(editor->SendScintilla(QsciScintillaBase::SCI_CALLTIPACTIVE) != 0);
-
-        const QPoint click(
-            editor->SendScintilla(QsciScintillaBase::SCI_POINTXFROMPOSITION, 0UL, clickedByte) + 2,
-            editor->SendScintilla(QsciScintillaBase::SCI_POINTYFROMPOSITION, 0UL, clickedByte) + 2);
-        QContextMenuEvent event(QContextMenuEvent::Mouse, click,
-                                editor->viewport()->mapToGlobal(click));
-        QApplication::sendEvent(editor->viewport(), &event);
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        QVERIFY(menu != nullptr);
-        const bool offered =
-            menu->actions().first()->text() == QStringLiteral("直後に \\ を挿入(&B)");
-        QCOMPARE(offered, !after.isEmpty());
-        if (offered) {
-            menu->actions().first()->trigger();
-        }
-        menu->close();
-        QCOMPARE(f.text().text(), offered ? after : text);
-        if (offered) {
-            QTRY_COMPARE(markAt(7), 0);
-            f.text().undo();
-            QTRY_VERIFY(markAt(7) != 0);
-            QCOMPARE(f.text().text(), text);
-        }
-    }
-
-    // An opened file replaces the document whole: it is scanned afresh, even when it has as
-    // many lines as the document before it.
-    void openedFileMarked() {
-        Fixture f;
-        f.setDocument(QStringLiteral("x;\r\n"), 0, 0);
-        const auto* marks = f.text().widget()->findChild<BackslashMarks*>();
-        QTRY_VERIFY(marks != nullptr && marks->idle());  // the scan of that document is over
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.cgi"));
-        writeBytes(path, QByteArray("print \"\x95\x5C\x8E\xA6\";\r\n"));
-        f.dialogs.pushText(path);
-        f.choose("mnuOpen");
-        QCOMPARE(f.text().text(), QStringLiteral("print \"表示\";"));
-        QTRY_VERIFY(f.text().widget()->SendScintilla(QsciScintillaBase::SCI_INDICATORVALUEAT,
-                                                     BackslashMarks::kIndicator, 7UL) != 0);
-    }
 };
 
-ONDREL_TEST_MAIN(PerlBackslashTest)
+ONDREL_TEST_GUILESS_MAIN(PerlBackslashTest)
 #include "test_perl_backslash.moc"

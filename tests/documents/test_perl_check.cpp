@@ -1,7 +1,6 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QPushButton>
-#include <QTemporaryDir>
 
 #include "cp932_text.h"
 #include "documents/cp932.h"
@@ -10,8 +9,6 @@
 #include "documents/perl_check.h"
 #include "documents/syntax_note.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 using Sci = QsciScintillaBase;
@@ -49,7 +46,7 @@ PerlCheck::Settings quick() {
 class PerlCheckTest : public QObject {
     Q_OBJECT
 private slots:
-    void verdicts_data() { addRowsFromFile(QFINDTESTDATA("data/perl_verdicts.tsv")); }
+    void verdicts_data() { addRowsFromFile("perl_verdicts.tsv"); }
     void verdicts() {
         const QString file = field("file");
         const QString outcome = field("outcome");

@@ -1,31 +1,11 @@
-#include <QTemporaryDir>
-#include <QTest>
-
 #include "app/menu_table.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
-#include "text/insert_at_caret.h"
 
 using namespace ondrel;
 
 class SnippetsTest : public QObject {
     Q_OBJECT
 private slots:
-    void insertAtCaret_data() { addRowsFromFile(QFINDTESTDATA("data/insert_at_caret.tsv")); }
-
-    void insertAtCaret() {
-        const int from = field("from").toInt();
-        const QString inserted = field("inserted");
-        Fixture f;
-        f.setDocument(field("document"), from, field("to").toInt());
-        InsertAtCaret(f.text(), inserted);
-        InsertAtCaret(f.text(), QString());
-        QCOMPARE(f.text().text(), field("expected"));
-        QCOMPARE(f.text().caretPosition(), from + inserted.size());
-        QCOMPARE(f.text().selectionStart(), f.text().selectionEnd());
-    }
-
     // Every item of the Project and Basic settings menus that inserts text, chosen in an empty
     // document, then all of them saved as one file: its bytes must be those of the committed file,
     // which was checked line by line against the texts users were promised (backslashes after
@@ -52,7 +32,7 @@ private slots:
         f.dialogs.pushText(path);
         f.choose("mnuNameSave");
         const QByteArray bytes = readBytes(path);
-        const QByteArray want = readBytes(QFINDTESTDATA("data/snippets.cp932"));
+        const QByteArray want = readBytes(testData("snippets.cp932"));
         const auto same =
             std::mismatch(bytes.begin(), bytes.end(), want.begin(), want.end()).first -
             bytes.begin();
@@ -74,7 +54,7 @@ private slots:
         QCOMPARE(f.text().text(), QStringLiteral("A[selected]B"));
     }
 
-    void assignmentPrompts_data() { addRowsFromFile(QFINDTESTDATA("data/assignments.tsv")); }
+    void assignmentPrompts_data() { addRowsFromFile("assignments.tsv"); }
 
     void assignmentPrompts() {
         const QStringList answers = field("answers").split(u'|');

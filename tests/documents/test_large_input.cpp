@@ -1,11 +1,7 @@
 #include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "cp932_text.h"
 #include "fixture.h"
-#include "test_files.h"
-#include "test_main.h"
 
 using namespace ondrel;
 

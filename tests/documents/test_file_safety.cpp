@@ -1,9 +1,4 @@
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <grp.h>
 #include <sys/mount.h>
@@ -19,7 +14,6 @@
 #include "documents/document_file.h"
 #include "file_size_limit.h"
 #include "permissions_enforced.h"
-#include "test_files.h"
 #include "test_main.h"
 
 using namespace ondrel;
@@ -101,13 +95,15 @@ private slots:
     }
 
     void specialFilesRefused_data() {
-        addColumns<std::tuple<uint, QString>>();
-        addRow("named pipe", uint(S_IFIFO), "名前付きパイプ");
-        addRow("character device like /dev/zero", uint(S_IFCHR), "デバイス");
+        QTest::addColumn<uint>("type");
+        QTest::addColumn<QString>("kind");
+        addRow("named pipe", uint(S_IFIFO), QStringLiteral("名前付きパイプ"));
+        addRow("character device like /dev/zero", uint(S_IFCHR), QStringLiteral("デバイス"));
     }
 
     void specialFilesRefused() {
-        const auto [type, kind] = fetchRow<std::tuple<uint, QString>>();
+        QFETCH(uint, type);
+        QFETCH(QString, kind);
         const QByteArray node = QFile::encodeName(path("node.cgi"));
         if (mknod(node, type | 0666, makedev(1, 5)) != 0) {
             QSKIP("this system does not let the test create the special file");
@@ -124,9 +120,7 @@ private slots:
                  "the node must stay as it was");
     }
 
-    void inPlaceSaveNeverTruncates_data() {
-        addRowsFromFile(QFINDTESTDATA("data/in_place_saves.tsv"));
-    }
+    void inPlaceSaveNeverTruncates_data() { addRowsFromFile("in_place_saves.tsv"); }
 
     void inPlaceSaveNeverTruncates() {
         const QString fault = field("fault");
@@ -181,7 +175,7 @@ private slots:
         QVERIFY(fault != "foreign parent" || !QFileInfo::exists(path("state/ondrel")));
     }
 
-    void saveKeepsWhatTheFileIs_data() { addRowsFromFile(QFINDTESTDATA("data/saves_keep.tsv")); }
+    void saveKeepsWhatTheFileIs_data() { addRowsFromFile("saves_keep.tsv"); }
 
     void saveKeepsWhatTheFileIs() {
         const uint owner = field("owner").toUInt();
@@ -250,13 +244,13 @@ private slots:
     // A kill while the new file is made leaves the old one whole, and at most a copy that only
     // its owner may read, never one a web server would hand out.
     void killedSaveLeavesNoReadableCopy_data() {
-        addColumns<std::tuple<bool>>();
+        QTest::addColumn<bool>("named");
         addRow("unnamed temporary file", false);
         addRow("filesystem without unnamed files", true);
     }
 
     void killedSaveLeavesNoReadableCopy() {
-        const auto [named] = fetchRow<std::tuple<bool>>();
+        QFETCH(bool, named);
         QVERIFY(QDir(m_temp->path()).mkdir("k"));
         const QString file = path("k/run.cgi");
         writeBytes(file, "old\r\n");
