@@ -5,6 +5,7 @@
 
 #include <numeric>
 
+#include "documents/cp932.h"
 #include "documents/file_commands.h"
 #include "documents/long_lines.h"
 #include "documents/printing.h"
@@ -61,6 +62,7 @@ private slots:
         m_temp = std::make_unique<QTemporaryDir>();
         QVERIFY(m_temp->isValid());
     }
+    void cleanup() { cp932StreamSettings() = {}; }
 
     void saveAndNewTieDocumentToFile() {
         Fixture f;
@@ -524,11 +526,13 @@ private slots:
         // The file; the text shown; the first long line and its length in characters.
         addColumns<std::tuple<QByteArray, QString, int, qsizetype>>();
         const QByteArray a(longLineLimit(), 'a');
-        const QString shownA = QString::fromLatin1(a);
-        addRow("one byte over, CR LF after it", "x\r\n" + a + "a\r\nb\r\n",
-               "x\r\n" + shownA + "\na\r\nb", 2, a.size() + 1);
-        // Parts of whole characters, each as long as fits.
-        const qsizetype perPart = a.size() / 3;
+        // The limit in rows, each followed by a break.
+        const QString rowsOfA =
+            (QString(longLineRowBytes(), u'a') + u'\n').repeated(a.size() / longLineRowBytes());
+        addRow("at the limit, then one byte over, CR LF after it", a + "\r\n" + a + "a\r\nb",
+               QString::fromLatin1(a) + "\r\n" + rowsOfA + "a\r\nb", 2, a.size() + 1);
+        // Rows of whole characters, each as long as fits.
+        const qsizetype perPart = longLineRowBytes() / 3;
         QString parts;
         for (qsizetype left = 5 << 20; left > 0; left -= perPart) {
             parts += QString(std::min(left, perPart), u'あ') + (left > perPart ? "\n" : "");
@@ -536,12 +540,14 @@ private slots:
         addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), parts, 1,
                qsizetype(5 << 20));
         addRow("three times the limit after lone CRs", "x\ry\r" + a.repeated(3),
-               "x\ry\r" + shownA + "\n" + shownA + "\n" + shownA, 3, 3 * a.size());
+               "x\ry\r" + rowsOfA.repeated(3).chopped(1), 3, 3 * a.size());
     }
 
     void longLineOpensReadOnly() {
         const auto [bytes, shown, line, characters] =
             fetchRow<std::tuple<QByteArray, QString, int, qsizetype>>();
+        // Lines and characters across the ends of short pieces.
+        cp932StreamSettings().pieceBytes = 1001;
         Fixture f;
         const QString file = path("long.dat");
         writeBytes(file, bytes);
