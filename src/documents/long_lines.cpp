@@ -72,7 +72,8 @@ QByteArrayView LongLineSplitter::add(QByteArrayView piece) {
         m_afterCr = !isLf;
         at = end + 1;
     }
-    // A line within the limit so far may pass it in the next piece.
+    // A line within the limit so far may pass it in the next piece: its bytes are held back and
+    // counted again there.
     qsizetype shown = size;
     if (!m_long && m_lineBytes > 0) {
         shown -= m_lineBytes;
