@@ -315,10 +315,11 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
     qint64 reported = 0;
     qint64 reserved = 0;
     bool tooLarge = false;
-    Cp932Decoder decoder([&](QByteArrayView fileText, qint64 decoded) {
-        breaks.add(fileText);
-        // Lines too long for the text area go in split, and the document opens read-only.
-        const QByteArrayView utf8 = longLines.add(fileText);
+    // Lines too long for the text area go in split, and the document opens read-only.
+    const auto take = [&](QByteArrayView utf8, qint64 decoded) {
+        if (utf8.isEmpty()) {
+            return;
+        }
         // Room for the file's final line break, which is kept out of the text.
         if (!tooLarge && document.length() + utf8.size() > TextBox::maxUtf8Length() + 2) {
             // Too large already: nothing more goes in, but the rest is still decoded, so a
@@ -347,6 +348,12 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
         if (reported > 0) {
             progress->setPercent(static_cast<int>(std::min<qint64>(100, 100 * decoded / reported)));
         }
+    };
+    qint64 decodedSoFar = 0;
+    Cp932Decoder decoder([&](QByteArrayView fileText, qint64 decoded) {
+        breaks.add(fileText);
+        decodedSoFar = decoded;
+        take(longLines.add(fileText), decoded);
     });
     QByteArray start;
     const FileOutcome read = readFileInPieces(
@@ -359,6 +366,7 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
             decoder.add(piece);
         });
     const Cp932StreamResult decoded = decoder.finish();
+    take(longLines.finish(), decodedSoFar);
     if (!read.ok()) {
         return read;
     }

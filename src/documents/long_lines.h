@@ -9,15 +9,23 @@ namespace ondrel {
 // whole line again at every key, so a longer line makes each key slower than the user's typing.
 qsizetype longLineLimit();
 
-// Follows a text, piece by piece, for lines longer than longLineLimit(), and hands it on with a
-// line feed added wherever such a line would pass the limit: always at the start of a
-// character, never between a CR and its LF, never at the end. The text as handed on is for the
-// eye only: it is not the file's text.
+// The most bytes of UTF-8 in each row a line longer than longLineLimit() is shown in: short,
+// so that a screen full of such rows is laid out within a key's time.
+qsizetype longLineRowBytes();
+
+// Follows a text, piece by piece, for lines longer than longLineLimit(), and hands it on with
+// each such line shown in rows of at most longLineRowBytes(), a line feed added between them:
+// always at the start of a character, never between a CR and its LF, never at the end. Other
+// lines go on as they are. The text as handed on is for the eye only: it is not the file's
+// text.
 class LongLineSplitter {
 public:
-    // The piece as shown; refers to piece itself when no line feed was added to it, otherwise
-    // valid until the next call.
+    // The piece as shown, up to where a line starts that may still pass the limit in the next
+    // piece: those bytes are held back and shown with it. Refers to piece itself when nothing
+    // was added to it or held before it, otherwise valid until the next call.
     QByteArrayView add(QByteArrayView piece);
+    // The bytes still held back at the end of the text.
+    QByteArrayView finish();
 
     // The first line longer than the limit (counted from 1 in the text, as lines end at LF, CR
     // LF or a lone CR), 0 while there is none; its length in characters so far; and how many
@@ -29,21 +37,26 @@ public:
     qint64 longLines() const { return m_longLines; }
 
 private:
-    // Takes the next bytes of the current line, none of them CR or LF.
-    void addRun(QByteArrayView piece, qsizetype from, qsizetype to);
+    // Takes the bytes of the current line in data[from, to), none of them CR or LF.
+    void addRun(const char* data, qsizetype from, qsizetype to);
     void endLine();
 
     QByteArray m_shown;
+    // The start of the current line, held back from the last piece.
+    QByteArray m_held;
+    // The held bytes and the piece after them, read as one.
+    QByteArray m_joined;
     // Whether m_shown holds the current piece (a line feed was added to it) and how much of
     // the piece it holds.
     bool m_copying = false;
     qsizetype m_copied = 0;
-    // The current line, counted from 1, its length in bytes, and the bytes of its last shown
-    // part.
+    // The current line, counted from 1, its length in bytes and characters, whether it is
+    // longer than the limit, and the bytes of its last row when it is.
     qint64 m_line = 1;
     qint64 m_lineBytes = 0;
     qint64 m_lineCharacters = 0;
-    qint64 m_shownBytes = 0;
+    bool m_long = false;
+    qint64 m_rowBytes = 0;
     bool m_afterCr = false;
     qint64 m_firstLongLine = 0;
     qint64 m_firstLongLineCharacters = 0;

@@ -43,6 +43,7 @@ private slots:
         m_temp = std::make_unique<QTemporaryDir>();
         QVERIFY(m_temp->isValid());
     }
+    void cleanup() { cp932StreamSettings() = {}; }
 
     void saveAndNewTieDocumentToFile() {
         Fixture f;
@@ -420,11 +421,13 @@ private slots:
         QTest::addColumn<int>("line");              // the first long line
         QTest::addColumn<qsizetype>("characters");  // its length
         const QByteArray a(longLineLimit(), 'a');
-        const QString shownA = QString::fromLatin1(a);
-        addRow("one byte over, CR LF after it", "x\r\n" + a + "a\r\nb\r\n",
-               "x\r\n" + shownA + "\na\r\nb", 2, a.size() + 1);
-        // Parts of whole characters, each as long as fits.
-        const qsizetype perPart = a.size() / 3;
+        // The limit in rows, each followed by a break.
+        const QString rowsOfA =
+            (QString(longLineRowBytes(), u'a') + u'\n').repeated(a.size() / longLineRowBytes());
+        addRow("at the limit, then one byte over, CR LF after it", a + "\r\n" + a + "a\r\nb",
+               QString::fromLatin1(a) + "\r\n" + rowsOfA + "a\r\nb", 2, a.size() + 1);
+        // Rows of whole characters, each as long as fits.
+        const qsizetype perPart = longLineRowBytes() / 3;
         QString parts;
         for (qsizetype left = 5 << 20; left > 0; left -= perPart) {
             parts += QString(std::min(left, perPart), u'あ') + (left > perPart ? "\n" : "");
@@ -432,7 +435,7 @@ private slots:
         addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), parts, 1,
                qsizetype(5 << 20));
         addRow("three times the limit after lone CRs", "x\ry\r" + a.repeated(3),
-               "x\ry\r" + shownA + "\n" + shownA + "\n" + shownA, 3, 3 * a.size());
+               "x\ry\r" + rowsOfA.repeated(3).chopped(1), 3, 3 * a.size());
     }
 
     void longLineOpensReadOnly() {
@@ -440,6 +443,8 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, line);
         QFETCH(qsizetype, characters);
+        // Lines and characters across the ends of short pieces.
+        cp932StreamSettings().pieceBytes = 1001;
         Fixture f;
         const QString file = path("long.dat");
         writeBytes(file, bytes);
