@@ -9,6 +9,7 @@
 #include "documents/document_file.h"
 #include "documents/file_name.h"
 #include "documents/long_lines.h"
+#include "documents/memory_room.h"
 #include "documents/recovery.h"
 #include "platform/dialogs.h"
 #include "text/insert_at_caret.h"
@@ -315,6 +316,11 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
     qint64 reported = 0;
     qint64 reserved = 0;
     bool tooLarge = false;
+    // A file of many short lines needs more memory than its size says: it is refused before
+    // the memory runs out, which would end the program.
+    const qint64 room = memoryRoom() / 4 * 3;
+    qint64 lines = 0;
+    bool outOfMemory = false;
     // Lines too long for the text area go in split, and the document opens read-only.
     const auto take = [&](QByteArrayView utf8, qint64 decoded) {
         if (utf8.isEmpty()) {
@@ -327,7 +333,7 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
             tooLarge = true;
             document.discard();
         }
-        if (tooLarge) {
+        if (tooLarge || outOfMemory) {
             return;
         }
         // Room for the whole text, guessed from what has been decoded so far, so the document
@@ -335,6 +341,18 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
         const qsizetype filled = document.length() + utf8.size();
         const qint64 expected =
             filled + qint64(double(std::max<qint64>(reported - decoded, 0)) * filled / decoded);
+        // Each line costs the text area an index entry of 4 bytes, with room to grow into and a
+        // copy of the index while it grows, and the Perl marks a byte.
+        lines += std::count(utf8.begin(), utf8.end(), '\n');
+        for (qsizetype cr = utf8.indexOf('\r'); cr >= 0; cr = utf8.indexOf('\r', cr + 1)) {
+            lines += cr + 1 == utf8.size() || utf8[cr + 1] != '\n';
+        }
+        constexpr qint64 kBytesPerLine = 16;
+        if (std::max<qint64>(expected, reserved) + lines * kBytesPerLine > room) {
+            outOfMemory = true;
+            document.discard();
+            return;
+        }
         if (expected > reserved) {
             reserved =
                 std::min<qint64>(expected + expected / 64 + 4096, TextBox::maxUtf8Length() + 1);
@@ -390,6 +408,11 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
         return {QStringLiteral(
                     "Shift_JIS (CP932) のテキストとして読めないバイトがあります（%1 バイト目）。")
                     .arg(decoded.badOffset + 1)};
+    }
+    if (outOfMemory) {
+        return {
+            QStringLiteral("ファイルを開くためのメモリーが足りません。行が多すぎるか、"
+                           "ファイルが大きすぎます。")};
     }
     // A text past the limit would break the text area.
     if (tooLarge) {

@@ -1,7 +1,10 @@
 #include <Qsci/qsciscintilla.h>
 #include <QFileInfo>
+#include <QScopeGuard>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "documents/cp932.h"
 #include "documents/file_commands.h"
@@ -269,8 +272,25 @@ private slots:
             writeBytes(
                 target,
                 QByteArray("print \"\x93\xfa\x96\x7b\x8c\xea\";\r\n").repeated(150000) + "# \x82");
+        } else if (content == "<many lines>") {
+            if (underSanitizers()) {
+                QSKIP("the sanitizers reserve terabytes of address space");
+            }
+            writeBytes(target, QByteArray("\r\n").repeated(20 << 20));
         } else if (content != "<missing>") {
             writeBytes(target, bytesField("content"));
+        }
+        // Lowered for the open alone: the program's own size now, and 128 MB more.
+        struct rlimit oldLimit {};
+        QVERIFY(getrlimit(RLIMIT_AS, &oldLimit) == 0);
+        const auto restoreLimit = qScopeGuard([&] { setrlimit(RLIMIT_AS, &oldLimit); });
+        if (content == "<many lines>") {
+            QFile statm(QStringLiteral("/proc/self/statm"));
+            QVERIFY(statm.open(QIODevice::ReadOnly));
+            const rlim_t size = statm.readAll().split(' ')[0].toULongLong() * sysconf(_SC_PAGESIZE);
+            rlimit tight = oldLimit;
+            tight.rlim_cur = size + (rlim_t(128) << 20);
+            QVERIFY(setrlimit(RLIMIT_AS, &tight) == 0);
         }
         if (unreadable) {
             QVERIFY(QFile::setPermissions(target, QFileDevice::WriteOwner));  // written, not read
