@@ -37,10 +37,6 @@ QList<qint64> pidsWritten(const QTemporaryDir& dir) {
     return pids;
 }
 
-PerlCheck::Settings quick() {
-    return {QStringLiteral("perl"), 1000, false};
-}
-
 }  // namespace
 
 class PerlCheckTest : public QObject {
@@ -53,7 +49,6 @@ private slots:
         const QString message = field("message");
         const QStringList outcomes = {"clean",     "warnings",     "errors",
                                       "timed out", "perl missing", "root"};
-        QVERIFY(outcomes.contains(outcome) || outcome == "not checked");
         QTemporaryDir dir;
         writeBytes(dir.filePath(QStringLiteral("lib.pl")),
                    "sub greeting() { 'hi' }\nsub fail { die 'failed' }\n1;\n");
@@ -115,7 +110,7 @@ private slots:
         window.resize(480, 300);
         TextBox text(&window);
         text.widget()->setGeometry(0, 0, 480, 300);
-        SyntaxNote syntaxNote(text, quick());
+        SyntaxNote syntaxNote(text, {QStringLiteral("perl"), 1000, false});
         window.show();
         text.setText(QString::fromLatin1(script));
         text.select(5, 5);

@@ -22,11 +22,8 @@ private slots:
         Fixture f;
         const QString pdf = dir.filePath("out.pdf");
         // Several pages: printed page by page behind a progress window.
-        QString lines;
-        for (int line = 1; line <= 150; ++line) {
-            lines += QStringLiteral("\nline %1").arg(line);
-        }
-        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") + lines);
+        f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") +
+                         QStringLiteral("\nline").repeated(149) + "\nline 150");
         f.text().select(0, 3);
         choosePdf(f, pdf);
         // Answered No, nothing is printed; answered Yes, the printer chosen above prints.

@@ -59,6 +59,25 @@ bool waitFor(Condition condition) {
     return condition();
 }
 
+// Waits for a visible window whose title matches the pattern: its id, or "" if none came.
+QString awaitWindow(const QString& pattern) {
+    QString window;
+    waitFor([&] { return !(window = windowNamed(pattern)).isEmpty(); });
+    return window;
+}
+
+// Starts the program on the X display (or, with DISPLAY among unset, without it).
+void startProgram(QProcess& process, const QString& folder, const QStringList& arguments,
+                  const QStringList& unset = {}) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : unset + QStringList{"QT_QPA_PLATFORM"}) {
+        environment.remove(name);
+    }
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(folder);
+    process.start(QStringLiteral(ONDREL_BINARY), arguments);
+}
+
 // The bytes an item of the Project or Basic settings menus inserts, from the file that the
 // snippet tests hold every insertion to.
 QByteArray savedInsertion(const char* item) {
@@ -82,8 +101,9 @@ class EndToEndTest : public QObject {
         QCOMPARE(xdotool(QStringList{"key", "--delay", "120"} + sequence).exitCode, 0);
     }
 
-    // Opens a menu path by access keys, waiting for each popup before the next key.
-    void menu(const QStringList& sequence) {
+    // Opens a menu path by access keys, waiting for each popup before the next key, and then
+    // for the menus to close and the windows the command opens (a dialog) to stand in their place.
+    void menu(const QStringList& sequence, int opens = 0) {
         const int before = visibleWindows(m_pid).size();
         int popups = 0;
         for (int i = 0; i < sequence.size(); ++i) {
@@ -100,7 +120,7 @@ class EndToEndTest : public QObject {
                                     sequence.mid(0, i + 1).join(' ')));
             }
         }
-        QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() == before; }),
+        QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() == before + opens; }),
                  qPrintable(QStringLiteral("menus still open after ") + sequence.join(' ')));
     }
 
@@ -114,22 +134,15 @@ private slots:
     }
 
     void wholeSession() {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        m_app.setProcessEnvironment(environment);
-        m_app.setWorkingDirectory(m_dir.path());
-        m_app.start(QStringLiteral(ONDREL_BINARY), {});
+        startProgram(m_app, m_dir.path(), {});
         QVERIFY2(m_app.waitForStarted(kTimeoutMs), "the program did not start");
         m_pid = m_app.processId();
 
         // The splash comes first, then hands over to the main window.
-        QVERIFY2(waitFor([&] { return !visibleWindows(m_pid).isEmpty(); }), "no splash window");
-        QString mainWindow;
-        QVERIFY2(waitFor([&] {
-                     mainWindow = windowNamed(QStringLiteral("^Ondrel \\[project\\]$"));
-                     return !mainWindow.isEmpty() && visibleWindows(m_pid).size() == 1;
-                 }),
-                 "the splash did not hand over to a window titled \"Ondrel [project]\"");
+        const QString mainWindow = awaitWindow(QStringLiteral("^Ondrel \\[project\\]$"));
+        QVERIFY2(
+            !mainWindow.isEmpty() && waitFor([&] { return visibleWindows(m_pid).size() == 1; }),
+            "the splash did not hand over to a window titled \"Ondrel [project]\"");
         QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
 
         // A fixed snippet, a routine and a settings block, through menus opened by access keys.
@@ -166,22 +179,13 @@ private slots:
         const QString saved = m_dir.filePath(QStringLiteral("out.cgi"));
         // ファイル(&F) and 書式(&F) share their access key, and Alt+F moves between them; the
         // File menu is reached from the Edit menu, whose key is its own.
-        const int windows = visibleWindows(m_pid).size();
-        keys({"alt+e"});
-        QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > windows; }));
-        keys({"Left", "a"});
-        QVERIFY2(waitFor([&] { return visibleWindows(m_pid).size() > windows; }),
-                 "the save dialog did not open");
+        menu({"alt+e", "Left", "a"}, 1);
         QThread::msleep(500);
         keys({"ctrl+a"});
         QCOMPARE(xdotool({"type", "--delay", "20", saved}).exitCode, 0);
         keys({"Return"});
         QVERIFY2(waitFor([&] { return QFile::exists(saved); }), "the file was not saved");
-        QVERIFY2(waitFor([&] {
-                     return !windowNamed(QStringLiteral("^Ondrel \\[") +
-                                         QRegularExpression::escape(saved) + "\\]$")
-                                 .isEmpty();
-                 }),
+        QVERIFY2(!awaitWindow("^Ondrel \\[" + QRegularExpression::escape(saved) + "\\]$").isEmpty(),
                  "the caption did not change to the saved path");
 
         // 日本語テキスト in code page 932, and the CR LF every save adds.
@@ -195,15 +199,9 @@ private slots:
         // the virtual display, the focus goes back to the main window by hand once the dialog
         // has closed.
         QCOMPARE(xdotool({"windowfocus", "--sync", mainWindow}).exitCode, 0);
-        keys({"alt+e"});
-        QVERIFY(waitFor([&] { return visibleWindows(m_pid).size() > 1; }));
-        keys({"Left", "x"});
-        QString question;
-        QVERIFY2(waitFor([&] {
-                     question = windowNamed(QStringLiteral("^終了$"));
-                     return !question.isEmpty();
-                 }),
-                 "no exit question titled 終了");
+        menu({"alt+e", "Left", "x"}, 1);
+        const QString question = awaitWindow(QStringLiteral("^終了$"));
+        QVERIFY2(!question.isEmpty(), "no exit question titled 終了");
         QCOMPARE(xdotool({"windowfocus", "--sync", question}).exitCode, 0);
         keys({"Return"});
         QVERIFY2(m_app.waitForFinished(kTimeoutMs), "the program did not end after Exit and Yes");
@@ -213,17 +211,13 @@ private slots:
 
     // What the program prints without a display, and that it needs none for it.
     void answersWithoutDisplay() {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            environment.remove(QString::fromLatin1(name));
-        }
         const std::pair<const char*, QString> answers[] = {
             {"--version", "Ondrel 1."},
             {"--help", "使い方: ondrel [オプション] [--] [ファイル…]\n"}};
         for (const auto& [option, start] : answers) {
             QProcess process;
-            process.setProcessEnvironment(environment);
-            process.start(QStringLiteral(ONDREL_BINARY), {QString::fromLatin1(option)});
+            startProgram(process, m_dir.path(), {QString::fromLatin1(option)},
+                         {"DISPLAY", "WAYLAND_DISPLAY"});
             QVERIFY(process.waitForFinished(kTimeoutMs));
             QCOMPARE(process.exitCode(), 0);
             QVERIFY2(QString::fromUtf8(process.readAllStandardOutput()).startsWith(start), option);
@@ -236,20 +230,13 @@ private slots:
         for (const char* name : {"-reverse", "b.cgi"}) {
             writeBytes(m_dir.filePath(QString::fromLatin1(name)), "print 1;\r\n");
         }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
         QProcess first;
-        first.setProcessEnvironment(environment);
-        first.setWorkingDirectory(m_dir.path());
-        first.start(QStringLiteral(ONDREL_BINARY), {"--", "-reverse", "b.cgi"});
-        QString windows[2];
-        QVERIFY2(waitFor([&] {
-                     windows[0] = windowNamed(QStringLiteral("^Ondrel \\[.*/-reverse\\]$"));
-                     windows[1] = windowNamed(QStringLiteral("^Ondrel \\[.*/b\\.cgi\\]$"));
-                     return !windows[0].isEmpty() && !windows[1].isEmpty();
-                 }),
+        startProgram(first, m_dir.path(), {"--", "-reverse", "b.cgi"});
+        const QString other = awaitWindow(QStringLiteral("^Ondrel \\[.*/b\\.cgi\\]$"));
+        QVERIFY2(!awaitWindow(QStringLiteral("^Ondrel \\[.*/-reverse\\]$")).isEmpty() &&
+                     !other.isEmpty(),
                  "no window for each file");
-        const qint64 second = xdotool({"getwindowpid", windows[1]}).output.toLongLong();
+        const qint64 second = xdotool({"getwindowpid", other}).output.toLongLong();
         QVERIFY(second > 0 && second != first.processId());
         ::kill(static_cast<pid_t>(second), SIGTERM);
         first.kill();

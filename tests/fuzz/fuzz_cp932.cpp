@@ -7,20 +7,10 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
 
 #include "cp932_text.h"
 #include "documents/cp932.h"
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
+#include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

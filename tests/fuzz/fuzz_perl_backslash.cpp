@@ -7,21 +7,15 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "documents/cp932.h"
+#include "fuzz_check.h"
 #include "perl/perl_backslash.h"
 #include "perl/perl_line_states.h"
 
 namespace {
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Lines as the text area has them: each ends in CR LF, LF or CR, the last maybe in nothing.
 std::vector<std::string> splitLines(std::string_view text) {

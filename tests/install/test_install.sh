@@ -42,16 +42,10 @@ cat >"$prefix/run.sh" <<RUN
 cd "$prefix/share/ondrel"
 env -u QT_QPA_PLATFORM -u XDG_CONFIG_HOME -u XDG_STATE_HOME -u XDG_DATA_HOME -u XDG_CACHE_HOME \
     HOME="$prefix/home" LC_ALL=C.UTF-8 "$prefix/bin/ondrel" &
-pid=\$!
-for i in \$(seq 1 150); do
-    if xdotool search --onlyvisible --name '^Ondrel \[project\]\$' >/dev/null 2>&1; then
-        kill \$pid
-        exit 0
-    fi
-    sleep 0.1
-done
-kill \$pid
-exit 1
+timeout 15 xdotool search --sync --onlyvisible --name '^Ondrel \[project\]\$' >/dev/null 2>&1
+shown=\$?
+kill \$!
+exit \$shown
 RUN
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$prefix/run.sh" ||
     fail "the installed program showed no window titled \"Ondrel [project]\" within 15 s"

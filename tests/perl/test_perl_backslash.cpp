@@ -24,6 +24,14 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
 }
 
+// The marks of a scan of the lines from scratch.
+LineMarks scanAfresh(PerlLineStates& states, const QList<QByteArray>& lines) {
+    LineMarks marks;
+    states.reset(static_cast<int>(lines.size()));
+    scanLines(states, lines, marks);
+    return marks;
+}
+
 // How the cases open a mark of each kind: «表» escapes, «d:ポ», «p:ポ» and «a:機».
 constexpr const char* kMarkOpens[] = {"«", "«d:", "«p:", "«a:"};
 
@@ -95,9 +103,7 @@ private slots:
         QList<QByteArray> lines = {"$a = 1;\r\n",      "# note\r\n",        "print '表示';\r\n",
                                    "print \"x\";\r\n", "print '表示';\r\n", "$b = 2;"};
         PerlLineStates states(scanner);
-        states.reset(static_cast<int>(lines.size()));
-        LineMarks marks;
-        QCOMPARE(scanLines(states, lines, marks), 6);
+        LineMarks marks = scanAfresh(states, lines);
         QVERIFY(states.done());
 
         // Inside a comment: the next line starts as before, so the rescan ends there.
@@ -123,11 +129,8 @@ private slots:
         states.edited(4, -1);
         QCOMPARE(scanLines(states, lines, marks), 1);
         PerlLineStates fresh(scanner);
-        fresh.reset(static_cast<int>(lines.size()));
-        LineMarks expected;
-        scanLines(fresh, lines, expected);
-        QCOMPARE(marks, expected);
-        QCOMPARE(expected[1].size(), 1u);
+        QCOMPARE(marks, scanAfresh(fresh, lines));
+        QCOMPARE(marks[1].size(), 1u);
     }
 
     // A brace deeper on each line gives each line a state of its own; an edit at the top gives
@@ -143,9 +146,7 @@ private slots:
         lines.append(QByteArray(198, '}') + '\n');
         lines.append("print '表';\n");
         PerlLineStates states(scanner);
-        states.reset(static_cast<int>(lines.size()));
-        LineMarks marks;
-        scanLines(states, lines, marks);
+        LineMarks marks = scanAfresh(states, lines);
         lines[0] = "print q{\n";
         states.edited(0, 0);
         lines.removeAt(1);
@@ -156,10 +157,7 @@ private slots:
         states.edited(5, 0);
         scanLines(states, lines, marks);
         PerlLineStates fresh(scanner);
-        fresh.reset(static_cast<int>(lines.size()));
-        LineMarks expected;
-        scanLines(fresh, lines, expected);
-        QCOMPARE(marks, expected);
+        QCOMPARE(marks, scanAfresh(fresh, lines));
         QCOMPARE(marks.back().size(), 1u);
     }
 };

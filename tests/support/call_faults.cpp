@@ -61,9 +61,13 @@ bool faultedAt(const char* call, const QByteArray& path) {
     return false;
 }
 
-template <typename Path>
-bool faulted(const char* call, const Path& path) {
-    return active && faultedAt(call, QByteArray(path));
+bool faulted(const char* call, const char* path) {
+    return active && faultedAt(call, path);
+}
+
+// A call on a descriptor, noted with the path it names.
+bool faulted(const char* call, int fd) {
+    return active && faultedAt(call, pathOf(fd));
 }
 
 }  // namespace
@@ -88,11 +92,7 @@ QStringList journal() {
 
 }  // namespace ondrel::call_faults
 
-using ondrel::call_faults::active;
-using ondrel::call_faults::faulted;
-using ondrel::call_faults::faultedAt;
-using ondrel::call_faults::pathOf;
-using ondrel::call_faults::real;
+using namespace ondrel::call_faults;
 
 extern "C" {
 
@@ -112,20 +112,19 @@ int open(const char* path, int flags, ...) {
 
 // Only a descriptor open for writing fails at close: what a close reports is a write error.
 int close(int fd) {
-    return active && (fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDONLY && faultedAt("close", pathOf(fd))
+    return (fcntl(fd, F_GETFL) & O_ACCMODE) != O_RDONLY && faulted("close", fd)
                ? -1
                : real<int (*)(int)>("close")(fd);
 }
 
 int fsync(int fd) {
-    return active && faultedAt("fsync", pathOf(fd)) ? -1 : real<int (*)(int)>("fsync")(fd);
+    return faulted("fsync", fd) ? -1 : real<int (*)(int)>("fsync")(fd);
 }
 
 ssize_t pwrite(int fd, const void* data, size_t size, off_t offset) {
-    return active && faultedAt("pwrite", pathOf(fd))
-               ? -1
-               : real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(fd, data, size,
-                                                                              offset);
+    return faulted("pwrite", fd) ? -1
+                                 : real<ssize_t (*)(int, const void*, size_t, off_t)>("pwrite")(
+                                       fd, data, size, offset);
 }
 
 int rename(const char* from, const char* to) {
