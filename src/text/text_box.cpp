@@ -115,6 +115,11 @@ TextBox::TextBox(QWidget* parent) : m_editor(new QsciScintilla(parent)) {
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETPASTECONVERTENDINGS, 0UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETHSCROLLBAR, 1UL);
     m_editor->SendScintilla(QsciScintillaBase::SCI_SETVSCROLLBAR, 1UL);
+    // A key repaints the page, and Scintilla lays out again every line it holds no layout
+    // for: by default only the caret's. Kept for the page, a line whose text did not change
+    // keeps its layout, so a page of long lines costs a key no more than the line typed in.
+    m_editor->SendScintilla(QsciScintillaBase::SCI_SETLAYOUTCACHE,
+                            static_cast<unsigned long>(QsciScintillaBase::SC_CACHE_PAGE));
     m_editor->setFocusPolicy(Qt::StrongFocus);
 
     QFont font = QApplication::font();
