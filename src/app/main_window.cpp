@@ -50,20 +50,23 @@ QByteArrayList droppedFiles(const QMimeData* data) {
         return files;
     }
     const QByteArray list = data->data(QStringLiteral("text/uri-list"));
+    const QByteArray thisHost = QSysInfo::machineHostName().toUtf8().toLower();
     for (QByteArray line : list.split('\n')) {
         line = line.trimmed();
-        if (!line.startsWith("file://")) {
+        if (!line.toLower().startsWith("file:")) {
             continue;  // a comment, an empty line or another scheme
         }
-        // file:///path, or file://host/path for this machine.
-        const qsizetype slash = line.indexOf('/', 7);
-        const QByteArray host = line.mid(7, slash - 7);
-        if (slash < 0 || (!host.isEmpty() && host != "localhost" &&
-                          host != QSysInfo::machineHostName().toUtf8())) {
-            continue;
+        // file:///path, file://host/path for this machine, or file:/path.
+        qsizetype slash = 5;
+        if (line.mid(5, 2) == "//") {
+            slash = line.indexOf('/', 7);
+            const QByteArray host = line.mid(7, slash - 7).toLower();
+            if (slash < 0 || (!host.isEmpty() && host != "localhost" && host != thisHost)) {
+                continue;
+            }
         }
         const QByteArray name = QByteArray::fromPercentEncoding(line.mid(slash));
-        if (!name.contains('\0')) {
+        if (name.startsWith('/') && !name.contains('\0')) {
             files << name;
         }
     }
@@ -162,7 +165,7 @@ void MainWindow::openFile(const QByteArray& path) {
     // another command runs.
     runCommand([this, path] {
         if (m_files->maySetAside()) {
-            m_files->openFile(absoluteFileName(path));
+            m_files->openFile(existingSpelling(absoluteFileName(path)));
         }
     });
 }

@@ -23,7 +23,8 @@ using PieceReader = std::function<void(const QByteArray& piece, qint64 reported)
 // Reads a regular file, handing it over in pieces of about pieceBytes that each end just after
 // a line feed (the last one at the end of the file). Pipes, sockets and devices are refused
 // without waiting on them, and so are files past the largest one opened.
-FileOutcome readFileInPieces(const QByteArray& path, qsizetype pieceBytes, const PieceReader& onPiece);
+FileOutcome readFileInPieces(const QByteArray& path, qsizetype pieceBytes,
+                             const PieceReader& onPiece);
 
 // Replaces the regular file at path with bytes so that a failure at any point leaves the old
 // content: by a new file renamed over it when that keeps its owner, group, mode, attributes

@@ -150,7 +150,7 @@ void FileCommands::open() {
         }
         const NameOnDisk path = nameOnDisk(picked);
         if (path.match == NameOnDisk::Match::NotUtf8) {
-            refuseNotUtf8(QStringLiteral("ファイルを開けません。"), picked);
+            refuseNotUtf8(true, picked);
             continue;
         }
         // A file the user chose not to open as Shift_JIS ends the command as it is.
@@ -202,7 +202,7 @@ bool FileCommands::saveAs() {
     }
     const NameOnDisk path = nameOnDisk(picked);
     if (path.match == NameOnDisk::Match::NotUtf8) {
-        refuseNotUtf8(QStringLiteral("保存できませんでした。"), picked);
+        refuseNotUtf8(false, picked);
         return false;
     }
     // The dialog asks before replacing a file only when it sees it under the name picked.
@@ -280,13 +280,21 @@ QString FileCommands::documentName() const {
                                 : fileNameText(m_fileName.mid(m_fileName.lastIndexOf('/') + 1));
 }
 
-void FileCommands::refuseNotUtf8(const QString& failure, const QString& picked) {
-    showErrorBox(m_dialogs,
-                 failure + kCrLf + picked + kCrLf +
-                     QStringLiteral("ファイル名が UTF-8 で書かれていないため、どのファイルか"
-                                    "決められませんでした。名前を UTF-8 に付け直す（例: convmv "
-                                    "-f cp932 -t utf8 --notest 名前）か、端末から「ondrel 名前」"
-                                    "で開いてください。"));
+void FileCommands::refuseNotUtf8(bool opening, const QString& picked) {
+    QString text = (opening ? QStringLiteral("ファイルを開けません。")
+                            : QStringLiteral("保存できませんでした。")) +
+                   kCrLf + picked + kCrLf +
+                   QStringLiteral(
+                       "ファイル名が UTF-8 で書かれていないため、どのファイルか決められ"
+                       "ませんでした。名前を UTF-8 に付け直してください（例: convmv -f "
+                       "cp932 -t utf8 --notest 名前）。");
+    if (opening) {
+        // Completed by the shell, the name reaches the program as its own bytes.
+        text += QStringLiteral(
+            "端末で「ondrel 」に続けて Tab キーで名前を補えば、そのまま開く"
+            "こともできます。");
+    }
+    showErrorBox(m_dialogs, text);
 }
 
 bool FileCommands::load(const QByteArray& path) {
@@ -526,19 +534,21 @@ QByteArray FileCommands::recoveryState() const {
 void FileCommands::restore(QByteArrayView utf8, const QByteArray& fileName,
                            const QByteArray& state) {
     restoreAsModified(m_textBox, utf8);
-    m_fileName = fileName;
+    // A relative name (kept where the full one passed the path limit) meant the folder of the
+    // program that wrote the copy; here it could name another file, so Save asks for a name.
+    m_fileName = fileName.startsWith('/') ? fileName : QByteArray();
     // The codes the file used for characters written twice are not in the copy.
     m_forms.clear();
     const QList<QByteArray> parts = state.split(' ');
     const QByteArray finalBreak = QByteArray::fromHex(parts.value(0));
     m_finalBreak = finalBreak.isEmpty() ? QByteArrayLiteral("\r\n") : finalBreak;
     m_identity.reset();
-    if (parts.size() == 5) {
-        m_identity = FileIdentity{parts[1].toULongLong(), parts[2].toULongLong(),
-                                  parts[3].toLongLong(), parts[4].toLongLong()};
-    } else if (!fileName.isEmpty()) {
-        // Unknown: a Save asks before overwriting whatever the file holds now.
-        m_identity = FileIdentity{};
+    if (!m_fileName.isEmpty()) {
+        // Unknown, an identity no file has: a Save asks before overwriting what it holds now.
+        m_identity = parts.size() == 5
+                         ? FileIdentity{parts[1].toULongLong(), parts[2].toULongLong(),
+                                        parts[3].toLongLong(), parts[4].toLongLong()}
+                         : FileIdentity{};
     }
     updateCaption();
 }

@@ -79,9 +79,9 @@ private:
     // When the document is read-only (a line too long for the text area is shown split), says
     // why it is not saved and returns true.
     bool refuseReadOnly();
-    // Says, after failure, that a name picked in a file dialog is not UTF-8 and matches no
-    // file or several.
-    void refuseNotUtf8(const QString& failure, const QString& picked);
+    // Says that Open or Save As failed because a name picked in a file dialog is not UTF-8 and
+    // matches no file or several.
+    void refuseNotUtf8(bool opening, const QString& picked);
     void updateCaption();
     QString documentName() const;
 

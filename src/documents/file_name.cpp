@@ -4,6 +4,7 @@
 #include <QList>
 
 #include <dirent.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,22 +18,31 @@ namespace ondrel {
 
 namespace {
 
+// Whether text shows every character it holds: controls (the code page's single byte 0x80
+// among them) and format characters (a right-to-left override) would hide or reorder what
+// the name is, and private-use characters (the code page's single bytes 0xA0, 0xFD to 0xFF,
+// its user-defined rows) are likelier a stray byte than meant.
+bool showsWhole(QStringView text) {
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        const QChar::Category category = c.category();
+        return category == QChar::Other_Control || category == QChar::Other_Format ||
+               category == QChar::Other_PrivateUse;
+    });
+}
+
 // One part of a name, between slashes.
 QString partText(QByteArrayView part) {
     if (part.isValidUtf8()) {
-        return QString::fromUtf8(part);
-    }
-    // The code page's private-use characters (the single bytes 0x80, 0xA0, 0xFD to 0xFF, the
-    // user-defined rows) are likelier to be a stray byte than meant in a name.
-    const std::optional<QString> cp932 = cp932Text(part);
-    if (cp932 && std::none_of(cp932->cbegin(), cp932->cend(),
-                              [](QChar c) { return c.category() == QChar::Other_PrivateUse; })) {
+        if (QString text = QString::fromUtf8(part); showsWhole(text)) {
+            return text;
+        }
+    } else if (const std::optional<QString> cp932 = cp932Text(part); cp932 && showsWhole(*cp932)) {
         return *cp932;
     }
     QString text;
     qsizetype at = 0;
     while (at < part.size()) {
-        // The longest run that is UTF-8 stays readable; the first byte after it is escaped.
+        // A character of UTF-8 that shows stays readable; any other byte is escaped.
         qsizetype end = at;
         for (qsizetype length = 1; length <= 4 && at + length <= part.size(); ++length) {
             if (part.sliced(at, length).isValidUtf8()) {
@@ -40,12 +50,14 @@ QString partText(QByteArrayView part) {
                 break;
             }
         }
-        if (end == at) {
-            text += QStringLiteral("\\x%1").arg(uchar(part[at]), 2, 16, QLatin1Char('0'));
-            ++at;
-        } else {
-            text += QString::fromUtf8(part.sliced(at, end - at));
+        const QString character = QString::fromUtf8(part.sliced(at, end - at));
+        if (end > at && showsWhole(character)) {
+            text += character;
             at = end;
+            continue;
+        }
+        for (end = std::max(end, at + 1); at < end; ++at) {
+            text += QStringLiteral("\\x%1").arg(uchar(part[at]), 2, 16, QLatin1Char('0'));
         }
     }
     return text;
@@ -78,7 +90,9 @@ QList<QByteArray> namesReadingAs(const QByteArray& folder, const QString& text) 
 
 QString fileNameText(QByteArrayView name) {
     if (name.isValidUtf8()) {
-        return QString::fromUtf8(name);
+        if (QString text = QString::fromUtf8(name); showsWhole(text)) {
+            return text;
+        }
     }
     QString text;
     qsizetype start = 0;
@@ -107,6 +121,10 @@ QByteArray absoluteFileName(const QByteArray& name) {
         absolute += '/';
     }
     absolute += name;
+    // Past the system's limit the name as given still works, relative to the working folder.
+    if (absolute.size() >= PATH_MAX) {
+        return name;
+    }
     // A name with "." or ".." reads better in the caption with its folder resolved, as the
     // system resolves it (through links); the file's own name stays, a link or not.
     const qsizetype slash = absolute.lastIndexOf('/');
@@ -153,6 +171,14 @@ NameOnDisk nameOnDisk(const QString& picked) {
         return {written, NameOnDisk::Match::NotUtf8};
     }
     return result;
+}
+
+QByteArray existingSpelling(const QByteArray& name) {
+    if (exists(name) || !name.isValidUtf8()) {
+        return name;
+    }
+    const NameOnDisk found = nameOnDisk(QString::fromUtf8(name));
+    return found.match == NameOnDisk::Match::Respelled ? found.name : name;
 }
 
 }  // namespace ondrel

@@ -11,13 +11,12 @@ namespace ondrel {
 // keeps its file's name as those bytes and opens and saves by them; text is for the eye only.
 
 // The name as shown: each part between slashes read as UTF-8, or as code page 932 where the
-// part is code page 932 and not UTF-8; in a part that is neither, each byte that is not UTF-8
-// shows as \xNN.
+// part is code page 932 and not UTF-8; in a part that is neither, or that holds a character
+// that would not show (a control, a format character), each such byte shows as \xNN.
 QString fileNameText(QByteArrayView name);
 
-// name against the working folder when it is relative and the working folder has a name the
-// system can give (one nested deeper than the system's path limit has none: then name stays
-// relative, and opening and saving by it still work).
+// name against the working folder when it is relative and the whole stays within the
+// system's path limit (past it, name stays relative, and opening and saving by it still work).
 QByteArray absoluteFileName(const QByteArray& name);
 
 // What a name a file dialog gave stands for on disk. Qt's dialogs show and return a name
@@ -35,5 +34,9 @@ struct NameOnDisk {
     Match match = Match::AsWritten;
 };
 NameOnDisk nameOnDisk(const QString& picked);
+
+// name as given when it exists or is not UTF-8; otherwise (表示.cgi typed for a file named in
+// Shift_JIS) the one existing name that reads the same, as nameOnDisk finds it, if there is one.
+QByteArray existingSpelling(const QByteArray& name);
 
 }  // namespace ondrel

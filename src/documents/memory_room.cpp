@@ -14,8 +14,8 @@ namespace ondrel {
 namespace {
 
 // The first number after label in a file of the kernel's, or -1.
-qint64 numberAfter(const char* file, QByteArrayView label) {
-    QFile in(QString::fromLatin1(file));
+qint64 numberAfter(const QByteArray& file, QByteArrayView label) {
+    QFile in(QFile::decodeName(file));
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return -1;
     }
@@ -30,6 +30,36 @@ qint64 numberAfter(const char* file, QByteArrayView label) {
     return ok ? number : -1;
 }
 
+// What the program's control group (a container, a systemd unit) still lets it take, by cgroup
+// v2 or by v1's memory controller; -1 where it sets no limit or none can be read.
+qint64 controlGroupRoom() {
+    QFile groups(QStringLiteral("/proc/self/cgroup"));
+    if (!groups.open(QIODevice::ReadOnly)) {
+        return -1;
+    }
+    qint64 room = -1;
+    for (const QByteArray& line : groups.readAll().split('\n')) {
+        const QByteArrayList fields = line.split(':');
+        if (fields.size() < 3) {
+            continue;
+        }
+        const QByteArray path = fields.mid(2).join(':');
+        const bool v2 = fields[0] == "0" && fields[1].isEmpty();
+        if (!v2 && !fields[1].split(',').contains("memory")) {
+            continue;
+        }
+        const QByteArray folder = (v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory") + path + '/';
+        const qint64 limit =
+            numberAfter(folder + (v2 ? "memory.max" : "memory.limit_in_bytes"), "");
+        const qint64 used =
+            numberAfter(folder + (v2 ? "memory.current" : "memory.usage_in_bytes"), "");
+        if (limit > 0 && used >= 0) {
+            room = room < 0 ? limit - used : std::min(room, limit - used);
+        }
+    }
+    return room;
+}
+
 }  // namespace
 
 qint64 memoryRoom() {
@@ -42,6 +72,9 @@ qint64 memoryRoom() {
     const qint64 pages = numberAfter("/proc/self/statm", "");
     if (::getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && pages >= 0) {
         room = std::min(room, qint64(limit.rlim_cur) - pages * ::sysconf(_SC_PAGESIZE));
+    }
+    if (const qint64 group = controlGroupRoom(); group >= 0) {
+        room = std::min(room, group);
     }
 #endif
     return room;

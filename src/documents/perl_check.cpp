@@ -215,8 +215,8 @@ bool PerlCheck::start(const QByteArray& path) {
     }
 
     // Qt passes arguments as UTF-8: a name that is not is handed to perl as its standard
-    // input, which perl calls "-".
-    const bool utf8Name = name.isValidUtf8();
+    // input, which perl calls "-"; so is a script named "-", which perl would look for there.
+    const bool utf8Name = name.isValidUtf8() && name != "-";
     m_scriptName = utf8Name ? name : QByteArrayLiteral("-");
     m_errors.clear();
     m_timedOut = false;

@@ -3,7 +3,11 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QSignalSpy>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/command_line.h"
 #include "app/menu_table.h"
@@ -14,6 +18,23 @@
 #include "info/splash_window.h"
 
 using namespace ondrel;
+
+namespace {
+
+// A dropped list of files as the file manager sends it; QMimeData would rewrite it through QUrl.
+struct RawUriList : QMimeData {
+    QByteArray list;
+    QStringList formats() const override {
+        return list.isEmpty() ? QMimeData::formats()
+                              : QMimeData::formats() << QStringLiteral("text/uri-list");
+    }
+    bool hasFormat(const QString& format) const override { return formats().contains(format); }
+    QVariant retrieveData(const QString& format, QMetaType type) const override {
+        return format == u"text/uri-list" ? QVariant(list) : QMimeData::retrieveData(format, type);
+    }
+};
+
+}  // namespace
 
 // Form1 and the program around it: the status bar, the layout, the menus' keys, the text
 // area's menu, files from the command line and drops, one command at a time.
@@ -141,27 +162,46 @@ private slots:
         for (const char* each : {"a.cgi", "表示.cgi"}) {
             QVERIFY(writeWholeFile(bytesOf(each), "abc\x93\xfa\x96\x7b\r\n").ok());
         }
+        // Named relative to a working folder whose full name passes the system's limit.
+        const bool deep = how == u"deep";
+        const QByteArray level(250, 'd');
+        const QString home = QDir::currentPath();
+        const auto leave = qScopeGuard([&] {
+            if (deep) {
+                ::unlink("a.cgi");
+                for (int depth = 0; depth < 20; ++depth) {
+                    QVERIFY(::chdir("..") == 0 && ::rmdir(level) == 0);
+                }
+            }
+            QDir::setCurrent(home);
+        });
+        for (int depth = 0; deep && depth < 20; ++depth) {
+            QVERIFY((depth > 0 || ::chdir(QFile::encodeName(dir.path())) == 0) &&
+                    ::mkdir(level, 0700) == 0 && ::chdir(level) == 0);
+        }
+        QVERIFY(!deep || writeWholeFile("a.cgi", "abc\x93\xfa\x96\x7b\r\n").ok());
         QuietOffscreen quiet;
         ScriptedDialogs dialogs;
         FakeRegistry registry;
         Program program(dialogs, registry);
         MainWindow* window = nullptr;
-        if (how == u"argument" || how == u"relative") {
+        if (how != u"Text1" && how != u"Form1") {
+            // typed: the name as it reads, in UTF-8, for a file named in Shift_JIS.
             program.start(how == u"relative"
                               ? QFile::encodeName(QDir::current().relativeFilePath(path))
-                              : bytesOf(name));
+                          : how == u"typed" ? QFile::encodeName(path)
+                          : deep            ? QByteArray("a.cgi")
+                                            : bytesOf(name));
             QVERIFY(program.form1() == nullptr);  // the splash comes first, as always
             QTest::mouseClick(program.frmSplash(), Qt::LeftButton, {}, QPoint(4, 4));
             window = program.form1();
         } else {
             window = &program.showForm1();
-            QMimeData data;
-            QByteArray urls;
+            RawUriList data;
+            // The short form some programs send, and a host named as this machine.
             for (const QString& each : names.split(u' ', Qt::SkipEmptyParts)) {
-                urls += "file://" + bytesOf(each).toPercentEncoding("/") + "\r\n";
-            }
-            if (!urls.isEmpty()) {
-                data.setData(QStringLiteral("text/uri-list"), urls);
+                data.list += (how == u"Text1" ? "file:" : "FILE://localhost") +
+                             bytesOf(each).toPercentEncoding("/") + "\r\n";
             }
             data.setText(QStringLiteral("dropped "));  // file managers offer the path as text too
             QWidget* target = how == u"Form1" ? window : window->textBox().widget()->viewport();
@@ -177,8 +217,9 @@ private slots:
         QCOMPARE(window->textBox().text(), field("text"));
         // Dropped text is a change to the document; a file that does not open is none.
         const QString fresh = name.isEmpty() ? "Ondrel [project]*" : "Ondrel [project]";
-        QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + path + "]" : fresh);
-        QCOMPARE(window->files().fileName(), opens ? bytesOf(name) : QByteArray());
+        QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + (deep ? name : path) + "]" : fresh);
+        QCOMPARE(window->files().fileName(),
+                 opens ? (deep ? name.toUtf8() : bytesOf(name)) : QByteArray());
         QCOMPARE(dialogs.calls().size(),
                  (opens || name.isEmpty()) && !names.contains(u' ') ? 0 : 1);
         QVERIFY(name != u"no.pl" ||  // Open's own message
