@@ -13,17 +13,18 @@ namespace ondrel {
 
 namespace {
 
-// The first number after label in a file of the kernel's, or -1.
+// The first number after label at the start of a line of a file of the kernel's, or -1.
 qint64 numberAfter(const QByteArray& file, QByteArrayView label) {
     QFile in(QFile::decodeName(file));
     if (!in.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         return -1;
     }
-    const QByteArray text = in.read(1 << 16);
-    const qsizetype at = text.indexOf(label);
+    const QByteArray text = '\n' + in.read(1 << 16);
+    qsizetype at = text.indexOf('\n' + label.toByteArray());
     if (at < 0) {
         return -1;
     }
+    ++at;
     bool ok = false;
     const qint64 number =
         text.mid(at + label.size()).trimmed().split(' ').value(0).trimmed().toLongLong(&ok);
@@ -51,8 +52,9 @@ qint64 controlGroupRoom() {
         const QByteArray folder = (v2 ? "/sys/fs/cgroup" : "/sys/fs/cgroup/memory") + path + '/';
         const qint64 limit =
             numberAfter(folder + (v2 ? "memory.max" : "memory.limit_in_bytes"), "");
-        const qint64 used =
-            numberAfter(folder + (v2 ? "memory.current" : "memory.usage_in_bytes"), "");
+        // The group's own memory, without the file cache the kernel gives back when asked:
+        // a group near its limit because of cached files still has room.
+        const qint64 used = numberAfter(folder + "memory.stat", v2 ? "anon " : "total_rss ");
         if (limit > 0 && used >= 0) {
             room = room < 0 ? limit - used : std::min(room, limit - used);
         }
