@@ -153,6 +153,7 @@ private slots:
         const QString how = field("how");
         const QString names = field("names");
         QTemporaryDir dir;
+        const auto clear = qScopeGuard([&] { removeTree(dir.path()); });
         const QString name = names.section(u' ', 0, 0);
         const QString path = dir.filePath(name);
         const auto bytesOf = [&](const QString& each) {

@@ -46,7 +46,10 @@ private slots:
         m_temp = std::make_unique<QTemporaryDir>();
         QVERIFY(m_temp->isValid());
     }
-    void cleanup() { cp932StreamSettings() = {}; }
+    void cleanup() {
+        cp932StreamSettings() = {};
+        removeTree(m_temp->path());
+    }
 
     void saveAndNewTieDocumentToFile() {
         Fixture f;

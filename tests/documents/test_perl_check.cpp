@@ -1,6 +1,7 @@
 #include <Qsci/qsciscintilla.h>
 
 #include <QPushButton>
+#include <QScopeGuard>
 
 #include "cp932_text.h"
 #include "documents/cp932.h"
@@ -50,6 +51,7 @@ private slots:
         const QStringList outcomes = {"clean",     "warnings",     "errors",
                                       "timed out", "perl missing", "root"};
         QTemporaryDir dir;
+        const auto clear = qScopeGuard([&] { removeTree(dir.path()); });
         writeBytes(dir.filePath(QStringLiteral("lib.pl")),
                    "sub greeting() { 'hi' }\nsub fail { die 'failed' }\n1;\n");
         // The file's name in code page 932, as a script copied from a Windows zip has it.

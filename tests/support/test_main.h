@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <ftw.h>
+
+#include <cstdio>
+
 #include "app/standard_texts.h"
 
 namespace ondrel {
@@ -44,6 +48,15 @@ inline void writeBytes(const QString& path, const QByteArray& bytes) {
 inline QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// Removes folder and all in it by the bytes of the names: QTemporaryDir passes over a name that
+// is not UTF-8, and the folder holding it stays behind.
+inline void removeTree(const QString& folder) {
+    ::nftw(
+        QFile::encodeName(folder).constData(),
+        [](const char* name, const struct stat*, int, FTW*) { return ::remove(name); }, 16,
+        FTW_DEPTH | FTW_PHYS);
 }
 
 // True in the build with AddressSanitizer, where large inputs take minutes.
