@@ -37,7 +37,7 @@ const RatioRow kRatioRows[] = {
     {"key in a 20 MB line vs short lines", "KeyOnLongLine:20MB_ms", "KeyOnLongLine:short_ms", 0},
     {"key in a page of at-limit lines vs short", "KeyOnLongLine:page_at_limit_ms",
      "KeyOnLongLine:short_ms", 0},
-    {"page down in at-limit lines vs short", "KeyOnLongLine:page_down_at_limit_ms",
+    {"page up onto at-limit lines vs short", "KeyOnLongLine:page_down_at_limit_ms",
      "KeyOnLongLine:short_ms", 0},
 };
 

@@ -455,11 +455,14 @@ FileOutcome FileCommands::readIntoDocument(const QByteArray& path, bool& decline
     if (longLines.firstLongLine() > 0) {
         m_textBox.setReadOnly(true);
         const QLocale locale;
-        m_readOnlyReason = QStringLiteral(
-                               "%1 行目が %2 文字あり、Ondrel で編集できる 1 行の"
-                               "長さを超えています。")
-                               .arg(locale.toString(longLines.firstLongLine()),
-                                    locale.toString(longLines.firstLongLineCharacters()));
+        m_readOnlyReason =
+            (longLines.firstLongLineCrowded()
+                 ? QStringLiteral("%1 行目が %2 文字あり、前の長い行とあわせると、Ondrel で"
+                                  "編集できる 1 画面分の長さを超えています。")
+                 : QStringLiteral("%1 行目が %2 文字あり、Ondrel で編集できる 1 行の"
+                                  "長さを超えています。"))
+                .arg(locale.toString(longLines.firstLongLine()),
+                     locale.toString(longLines.firstLongLineCharacters()));
         if (longLines.longLines() > 1) {
             m_readOnlyReason +=
                 QStringLiteral("（ほかに %1 行）").arg(locale.toString(longLines.longLines() - 1));

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <vector>
 
 namespace ondrel {
 
@@ -9,12 +10,19 @@ namespace ondrel {
 // whole line again at every key, so a longer line makes each key slower than the user's typing.
 qsizetype longLineLimit();
 
+// The most bytes of UTF-8 that the text area keeps in any longLinePageRows() rows running, a
+// screen of them: a key that shows a page not shown before (Page Down) lays out each line on it
+// whole. Lines of up to longLinePageBytes() / longLinePageRows() bytes always fit.
+qsizetype longLinePageBytes();
+qsizetype longLinePageRows();
+
 // The most bytes of UTF-8 in each row a line longer than longLineLimit() is shown in: short,
 // so that a screen full of such rows is laid out within a key's time.
 qsizetype longLineRowBytes();
 
-// Follows a text, piece by piece, for lines longer than longLineLimit(), and hands it on with
-// each such line shown in rows of at most longLineRowBytes(), a line feed added between them:
+// Follows a text, piece by piece, for lines longer than longLineLimit(), or that would pass
+// longLinePageBytes() with the rows just before them, and hands it on with each such line shown
+// in rows of at most longLineRowBytes(), a line feed added between them:
 // always at the start of a character, never between a CR and its LF, never at the end. Other
 // lines go on as they are. The text as handed on is for the eye only: it is not the file's
 // text.
@@ -27,10 +35,13 @@ public:
     // The bytes still held back at the end of the text.
     QByteArrayView finish();
 
-    // The first line longer than the limit (counted from 1 in the text, as lines end at LF, CR
-    // LF or a lone CR), 0 while there is none; its length in characters so far; and how many
-    // such lines there are.
+    // The first line shown split (counted from 1 in the text, as lines end at LF, CR LF or a
+    // lone CR), 0 while there is none; whether it was split for the lines before it, not for its
+    // own length; its length in characters so far; and how many lines are split.
     qint64 firstLongLine() const { return m_firstLongLine; }
+    bool firstLongLineCrowded() const {
+        return m_line == m_firstLongLine ? m_lineBytes <= longLineLimit() : m_firstLongLineCrowded;
+    }
     qint64 firstLongLineCharacters() const {
         return m_line == m_firstLongLine ? m_lineCharacters : m_firstLongLineCharacters;
     }
@@ -40,6 +51,8 @@ private:
     // Takes the bytes of the current line in data[from, to), none of them CR or LF.
     void addRun(const char* data, qsizetype from, qsizetype to);
     void endLine();
+    // Counts a row as shown, the last of those before the current line.
+    void addRow(qint64 bytes);
 
     QByteArray m_shown;
     // The start of the current line, held back from the last piece.
@@ -59,7 +72,12 @@ private:
     qint64 m_rowBytes = 0;
     bool m_afterCr = false;
     qint64 m_firstLongLine = 0;
+    bool m_firstLongLineCrowded = false;
     qint64 m_firstLongLineCharacters = 0;
+    // The bytes of the rows shown just before the current line, as a ring, and their sum.
+    std::vector<qint64> m_rows = std::vector<qint64>(longLinePageRows() - 1);
+    std::size_t m_nextRow = 0;
+    qint64 m_rowsBytes = 0;
     qint64 m_longLines = 0;
 };
 

@@ -102,6 +102,12 @@ private slots:
                QString("yes"));
         addRow("2 million short lines", QStringLiteral("a\r\n").repeated(2000000), QString("\r\n"),
                QString("yes"));
+        // As many lines at the limit as any page's rows may hold, again and again.
+        const qsizetype fit = longLinePageBytes() / longLineLimit();
+        const QByteArray page = (QByteArray(longLineLimit(), 'a') + "\r\n").repeated(fit) +
+                                QByteArray("\r\n").repeated(longLinePageRows() - fit);
+        addRow("lines at the long-line limit, as close as a page holds",
+               QString::fromLatin1(page.repeated(4)), QString("\r\n"), QString("yes"));
     }
 
     void opensAndSavesBack() {
@@ -445,12 +451,18 @@ private slots:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<int>("line");              // the first long line
         QTest::addColumn<qsizetype>("characters");  // its length
+        QTest::addColumn<QString>("exceeds");       // what it passes
         const QByteArray a(longLineLimit(), 'a');
         // The limit in rows, each followed by a break.
         const QString rowsOfA =
             (QString(longLineRowBytes(), u'a') + u'\n').repeated(a.size() / longLineRowBytes());
         addRow("at the limit, then one byte over, CR LF after it", a + "\r\n" + a + "a\r\nb",
-               QString::fromLatin1(a) + "\r\n" + rowsOfA + "a\r\nb", 2, a.size() + 1);
+               QString::fromLatin1(a) + "\r\n" + rowsOfA + "a\r\nb", 2, a.size() + 1, "1 行");
+        // Lines within the limit, more together than a page may hold.
+        const qsizetype fit = longLinePageBytes() / longLineLimit();
+        addRow("more lines at the limit than a page holds", (a + "\r\n").repeated(fit + 1),
+               QString::fromLatin1(a + "\r\n").repeated(fit) + rowsOfA.chopped(1), int(fit + 1),
+               a.size(), "1 画面");
         // Rows of whole characters, each as long as fits.
         const qsizetype perPart = longLineRowBytes() / 3;
         QString parts;
@@ -458,9 +470,9 @@ private slots:
             parts += QString(std::min(left, perPart), u'あ') + (left > perPart ? "\n" : "");
         }
         addRow("10 MB single line", QByteArray("\x82\xA0").repeated(5 << 20), parts, 1,
-               qsizetype(5 << 20));
+               qsizetype(5 << 20), "1 行");
         addRow("three times the limit after lone CRs", "x\ry\r" + a.repeated(3),
-               "x\ry\r" + rowsOfA.repeated(3).chopped(1), 3, 3 * a.size());
+               "x\ry\r" + rowsOfA.repeated(3).chopped(1), 3, 3 * a.size(), "1 行");
     }
 
     void longLineOpensReadOnly() {
@@ -468,6 +480,7 @@ private slots:
         QFETCH(QString, shown);
         QFETCH(int, line);
         QFETCH(qsizetype, characters);
+        QFETCH(QString, exceeds);
         // Lines and characters across the ends of short pieces.
         cp932StreamSettings().pieceBytes = 1001;
         Fixture f;
@@ -482,7 +495,8 @@ private slots:
         const QString notice = f.dialogs.calls().last().text;
         QVERIFY2(notice.startsWith(QStringLiteral("%1 行目が %2 文字あり")
                                        .arg(line)
-                                       .arg(QLocale().toString(characters))),
+                                       .arg(QLocale().toString(characters))) &&
+                     notice.contains("編集できる " + exceeds),
                  qPrintable(notice));
         f.text().select(1, 2);
         QTest::keyClick(f.text().widget(), Qt::Key_X);
