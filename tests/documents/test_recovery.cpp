@@ -77,17 +77,12 @@ class RecoveryTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void copyOutlivesItsProgram_data() {
-        QTest::addColumn<int>("signal");                 // that ends the child
-        QTest::addColumn<MessageAnswer>("firstAnswer");  // to the offer
-        addRow("kill -9, kept, then restored", SIGKILL, MessageAnswer::Cancel);
-        addRow("SIGTERM, restored", SIGTERM, MessageAnswer::Yes);
-        addRow("SIGHUP, deleted", SIGHUP, MessageAnswer::No);
-        addRow("SIGINT, kept, then restored", SIGINT, MessageAnswer::Cancel);
-    }
+    void copyOutlivesItsProgram_data() { addRowsFromFile("recovery_ends.tsv"); }
     void copyOutlivesItsProgram() {
-        QFETCH(int, signal);
-        QFETCH(MessageAnswer, firstAnswer);
+        const int signal = field("signal").toInt();
+        const MessageAnswer firstAnswer = field("answer") == "yes"  ? MessageAnswer::Yes
+                                          : field("answer") == "no" ? MessageAnswer::No
+                                                                    : MessageAnswer::Cancel;
         const QDir folder(QFile::decodeName(RecoveryStore::folderPath()));
         const QStringList journalsBefore = folder.entryList({QStringLiteral("*.journal")});
         QTemporaryDir scratch;
