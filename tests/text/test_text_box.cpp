@@ -86,20 +86,12 @@ private slots:
         }
     }
 
-    // The menu item or key; the bytes by which the result would pass the limit.
-    void sizeLimitAtEveryEntry_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("beyond");
-        for (const char* entry : {"mnuOpen", "mnuPaste", "mnuokikae", "mnubbs", "mnufile_get",
-                                  "mnuone", "mnutimedate", "typing", "own paste key"}) {
-            QTest::addRow("%s at the limit", entry) << QString(entry) << 0;
-            QTest::addRow("%s past it", entry) << QString(entry) << 1;
-        }
-    }
+    void sizeLimitAtEveryEntry_data() { addRowsFromFile("size_limit_entries.tsv"); }
 
     void sizeLimitAtEveryEntry() {
-        QFETCH(QString, entry);
-        QFETCH(int, beyond);
+        const QString entry = field("entry");
+        const QString answers = field("answers");
+        const int beyond = field("beyond").toInt();
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
         writeBytes(path,
@@ -116,12 +108,10 @@ private slots:
             f.text().setUnmodified();  // Open would first ask about the changes
             f.text().select(3, selectionEnd);
             f.dialogs.clear();
-            const QHash<QString, QStringList> answers = {{"mnuOpen", {path, QString()}},
-                                                         {"mnuokikae", {"X", "本😀"}},
-                                                         {"mnuone", {"$名前", "値"}}};
-            for (const QString& answer : answers.value(entry)) {
-                f.dialogs.push(answer.isEmpty() ? ScriptedDialogs::cancel()
-                                                : ScriptedDialogs::text(answer));
+            for (const QString& answer : answers.isEmpty() ? QStringList() : answers.split(u'|')) {
+                f.dialogs.push(answer.isEmpty()
+                                   ? ScriptedDialogs::cancel()
+                                   : ScriptedDialogs::text(answer == "<file>" ? path : answer));
             }
             if (entry == "typing") {
                 QTest::keyClick(f.text().widget(), Qt::Key_Z);
