@@ -14,14 +14,7 @@ private slots:
         const QString file = dir.filePath(QStringLiteral("big.log"));
         const QString line = QStringLiteral("$title = \"掲示板\";   #任意のタイトル\r\n");
         const QByteArray bytes = encodeCp932(line).bytes;
-        {
-            QFile out(file);
-            QVERIFY(out.open(QIODevice::WriteOnly));
-            const QByteArray block = bytes.repeated((4 << 20) / bytes.size());
-            while (out.size() < (200 << 20)) {
-                QCOMPARE(out.write(block), block.size());
-            }
-        }
+        writeBytes(file, bytes.repeated((200 << 20) / bytes.size() + 1));
         Fixture f;
         f.dialogs.pushText(file);
         f.choose("mnuOpen");
