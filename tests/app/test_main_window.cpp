@@ -227,6 +227,11 @@ private slots:
                 dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
         QVERIFY(!names.contains(u' ') || (dialogs.calls()[0].kind == "editor" &&
                                           dialogs.calls()[0].text == dir.filePath("b.cgi")));
+        if (deep) {  // and saved back by it, over the file
+            window->textBox().replaceSelection(QStringLiteral("x"));
+            window->action(QStringLiteral("mnuupsave"))->trigger();
+            QCOMPARE(readBytes(QStringLiteral("a.cgi")), QByteArray("xabc\x93\xfa\x96\x7b\r\n"));
+        }
     }
 
     void nothingReachesWindowWhileOpening() {

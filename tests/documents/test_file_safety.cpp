@@ -260,32 +260,6 @@ private slots:
         }
     }
 
-    // Saved by a relative name from a folder whose full path is past the system's limit.
-    void saveInFolderDeeperThanPathLimit() {
-        const QString result = inChild([&] {
-            if (chdir(QFile::encodeName(m_temp->path())) != 0) {
-                return QStringLiteral("<no temporary folder>");
-            }
-            const QByteArray level(250, 'd');
-            for (int depth = 0; depth < 20; ++depth) {
-                if (mkdir(level, 0700) != 0 || chdir(level) != 0) {
-                    return QStringLiteral("<cannot nest folders>");
-                }
-            }
-            QString saved = outcome(writeWholeFile("deep.cgi", "old\r\n"));
-            saved += " " + outcome(writeWholeFile("deep.cgi", "new\r\n")) + " ";
-            readFileInPieces("deep.cgi", 4096, [&](const QByteArray& piece, qint64) {
-                saved += QString::fromLatin1(piece);
-            });
-            unlink("deep.cgi");
-            for (int depth = 0; depth < 20; ++depth) {
-                saved += chdir("..") == 0 && rmdir(level) == 0 ? "" : "<left behind>";
-            }
-            return saved;
-        });
-        QCOMPARE(result, QStringLiteral("saved saved new\r\n"));
-    }
-
     void kernelLinkProtectionApplies() {
         if (readBytes(QStringLiteral("/proc/sys/fs/protected_symlinks")).trimmed() != "1") {
             QSKIP("fs.protected_symlinks is off on this system, so the kernel allows the link");
