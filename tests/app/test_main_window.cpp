@@ -235,17 +235,14 @@ private slots:
     }
 
     void nothingReachesWindowWhileOpening() {
-        QTemporaryDir dir;
-        const QString oldPath = dir.filePath(QStringLiteral("a.cgi"));
-        const QString newPath = dir.filePath(QStringLiteral("big.cgi"));
+        Fixture f;
+        const QString oldPath = f.path("a.cgi");
+        const QString newPath = f.path("big.cgi");
         const QByteArray oldBytes = "print 1;\r\n";
         // Several chunks of the text area's load, so the load can be caught half done.
         const QByteArray newBytes = QByteArray("print \"hello\";\r\n").repeated(100000);
-        writeBytes(oldPath, oldBytes);
+        f.open(oldPath, oldBytes);
         writeBytes(newPath, newBytes);
-        Fixture f;
-        f.dialogs.pushText(oldPath);
-        f.choose("mnuOpen");
         f.dialogs.clear();
         f.dialogs.pushText(newPath);
         QWidget* text = f.text().widget();

@@ -10,12 +10,11 @@ class LargeInputTest : public QObject {
     Q_OBJECT
 private slots:
     void twoHundredMegabytesWithProgress() {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("big.log"));
+        Fixture f;
+        const QString file = f.path("big.log");
         const QString line = QStringLiteral("$title = \"掲示板\";   #任意のタイトル\r\n");
         const QByteArray bytes = encodeCp932(line).bytes;
         writeBytes(file, bytes.repeated((200 << 20) / bytes.size() + 1));
-        Fixture f;
         f.dialogs.pushText(file);
         f.choose("mnuOpen");
         QCOMPARE(f.dialogs.calls().size(), 1);

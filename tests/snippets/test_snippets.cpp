@@ -30,8 +30,7 @@ private slots:
             QCOMPARE(f.text().text(), QStringLiteral("A[selected]B"));
             all += QStringLiteral("=== ") + name + QStringLiteral("\r\n") + text;
         }
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("all.cgi"));
+        const QString path = f.path("all.cgi");
         f.setDocument(all, 0, 0);
         f.dialogs.pushText(path);
         f.choose("mnuNameSave");

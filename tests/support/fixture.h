@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHash>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "app/main_window.h"
 #include "app/program.h"
@@ -53,8 +54,10 @@ private:
     }
 };
 
-// A running program with its main window loaded and shown, driven through scripted dialogs.
+// A running program with its main window loaded and shown, driven through scripted dialogs, and
+// a folder for the test's files.
 struct Fixture {
+    QTemporaryDir dir;
     QuietOffscreen quiet;
     ScriptedDialogs dialogs;
     FakeRegistry registry;
@@ -62,7 +65,14 @@ struct Fixture {
     MainWindow& window = program.showForm1();
 
     TextBox& text() { return window.textBox(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
     void choose(const char* itemName) { window.action(QString::fromLatin1(itemName))->trigger(); }
+    // Writes bytes as the file at path and opens it through the Open command.
+    void open(const QString& path, const QByteArray& bytes) {
+        writeBytes(path, bytes);
+        dialogs.pushText(path);
+        choose("mnuOpen");
+    }
     // Replaces the document with content and puts the caret (or a selection) at the given
     // offsets.
     void setDocument(const QString& content, int selectionStart, int selectionEnd) {

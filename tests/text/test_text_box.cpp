@@ -92,12 +92,11 @@ private slots:
         const QString entry = field("entry");
         const QString answers = field("answers");
         const int beyond = field("beyond").toInt();
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
+        Fixture f;
+        const QString path = f.path("sjis.cgi");
         writeBytes(path,
                    QByteArray::fromHex("93fa967b8cea6162630d0a"));  // 日本語abc, code page 932
         QGuiApplication::clipboard()->setText(QStringLiteral("日本語\r\n"));
-        Fixture f;
         // A document with an undo history and the second X selected (the caret before it for keys,
         // which the text area handles itself by deleting the selection first).
         const bool key = !entry.startsWith(u"mnu");
