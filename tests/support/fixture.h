@@ -37,19 +37,16 @@ private:
 // hints on are dropped; they would bury the tests' own output.
 class QuietOffscreen {
 public:
-    QuietOffscreen() { previous() = qInstallMessageHandler(drop); }
-    ~QuietOffscreen() { qInstallMessageHandler(previous()); }
+    QuietOffscreen() { s_previous = qInstallMessageHandler(drop); }
+    ~QuietOffscreen() { qInstallMessageHandler(s_previous); }
     QuietOffscreen(const QuietOffscreen&) = delete;
     QuietOffscreen& operator=(const QuietOffscreen&) = delete;
 
 private:
-    static QtMessageHandler& previous() {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
+    static inline QtMessageHandler s_previous = nullptr;
     static void drop(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (!text.startsWith(QLatin1String("This plugin does not support"))) {
-            previous()(type, context, text);
+            s_previous(type, context, text);
         }
     }
 };
