@@ -9,10 +9,10 @@ class PrintingTest : public QObject {
     Q_OBJECT
     // Printer setup, answered with a printer that prints to the PDF file path.
     static void choosePdf(Fixture& f, const QString& path) {
-        f.dialogs.push(ScriptedDialogs::printerChosen([path](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(path);
-        }));
+        f.dialogs.push({MessageAnswer::Ok, {}, {}, true, [path](QPrinter& printer) {
+                            printer.setOutputFormat(QPrinter::PdfFormat);
+                            printer.setOutputFileName(path);
+                        }});
         f.choose("mnuprset");
     }
 
