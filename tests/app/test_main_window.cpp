@@ -42,8 +42,9 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
     // The bar and its check mark follow each other; the bar lies over the bottom of the text
-    // area, which stays where it was.
-    void statusBarTogglesOverTextArea() {
+    // area, which stays where it was. At any size, and minimised then restored, the text area
+    // fills the client area.
+    void layout() {
         Fixture f;
         auto* bar = f.window.findChild<StatusBar*>(QStringLiteral("StatusBar1"));
         QWidget* client = f.window.centralWidget();
@@ -60,11 +61,6 @@ private slots:
         const QDate today = QDate::currentDate();
         QCOMPARE(bar->panel(3)->text(),
                  QString::asprintf("%04d/%02d/%02d", today.year(), today.month(), today.day()));
-    }
-
-    // At any size, and minimised then restored, the text area fills the client area.
-    void textAreaFillsClientArea() {
-        Fixture f;
         for (const QSize size : {QSize(489, 440), QSize(20, 30), QSize(1200, 200), QSize()}) {
             if (size.isEmpty()) {
                 f.window.setWindowState(Qt::WindowMinimized);
