@@ -122,6 +122,30 @@ private slots:
         QVERIFY(readBytes(file).startsWith(enter + bytes.left(1)));
     }
 
+    // A large file through Open: the progress goes up in steps to the end, so a person sees the
+    // work move.
+    void twoHundredMegabytesWithProgress() {
+        if (underSanitizers()) {
+            QSKIP("hundreds of megabytes take minutes under the sanitizers");
+        }
+        Fixture f;
+        const QString file = f.path("big.log");
+        const QString line = QStringLiteral("$title = \"掲示板\";   #任意のタイトル\r\n");
+        const QByteArray bytes = encodeCp932Utf8(line.toUtf8()).bytes;
+        writeBytes(file, bytes.repeated((200 << 20) / bytes.size() + 1));
+        f.dialogs.pushText(file);
+        f.choose("mnuOpen");
+        QCOMPARE(f.dialogs.calls().size(), 1);
+        QCOMPARE(f.window.windowTitle(), QStringLiteral("Ondrel [") + file + "]");
+        QCOMPARE(f.dialogs.progressLabels.size(), 1);
+        const QList<int>& steps = f.dialogs.progressReported;
+        QVERIFY(steps.size() > 10);
+        QVERIFY(std::is_sorted(steps.begin(), steps.end()));
+        QCOMPARE(steps.last(), 100);
+        // The file's last CR LF is its final line break, kept out of the text.
+        QCOMPARE(f.text().text().size(), QFileInfo(file).size() / bytes.size() * line.size() - 2);
+    }
+
     // Whatever would set the document aside asks first when, and only when, it is modified;
     // キャンセル (or a failed save after はい) keeps the text, its undo history and its file name.
     void setAsideAsksOnlyWhenModified_data() { addRowsFromFile("set_aside.tsv"); }
