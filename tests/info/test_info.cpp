@@ -11,14 +11,6 @@
 
 using namespace ondrel;
 
-namespace {
-
-const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString kFreshText = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
-
-}  // namespace
-
 class InfoTest : public QObject {
     Q_OBJECT
 private slots:
@@ -53,7 +45,7 @@ private slots:
         QTRY_VERIFY(splash.isNull());  // and its timer with it
         MainWindow& window = *program.form1();
         QVERIFY(window.isVisible());
-        QCOMPARE(window.textBox().text(), kFreshText);
+        QCOMPARE(window.textBox().text(), QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
         QCOMPARE(window.textBox().caretPosition(), 25);
         QCOMPARE(window.focusWidget(), window.textBox().widget());
         QCOMPARE(dialogs.calls().size(), 0);
@@ -106,11 +98,13 @@ private slots:
         };
         Fixture f;
         if (!first.isEmpty()) {
-            f.registry.set(kMsinfoKey, QStringLiteral("PATH"),
+            f.registry.set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
+                           QStringLiteral("PATH"),
                            {first == "<dword>" ? 4u /* REG_DWORD */ : kRegSz, first});
         }
         if (!location.isEmpty()) {
-            f.registry.set(kLocationKey, QStringLiteral("MSINFO"), {kRegSz, fill(location)});
+            f.registry.set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
+                           QStringLiteral("MSINFO"), {kRegSz, fill(location)});
         }
         if (!field("program").isEmpty()) {
             writeBytes(fill(QStringLiteral("<tmp>\\MSINFO32.EXE")), {});
