@@ -28,7 +28,6 @@ struct RawUriList : QMimeData {
         return list.isEmpty() ? QMimeData::formats()
                               : QMimeData::formats() << QStringLiteral("text/uri-list");
     }
-    bool hasFormat(const QString& format) const override { return formats().contains(format); }
     QVariant retrieveData(const QString& format, QMetaType type) const override {
         return format == u"text/uri-list" ? QVariant(list) : QMimeData::retrieveData(format, type);
     }
