@@ -1,7 +1,6 @@
 // The real program in a real X window (run under xvfb-run), driven only by X input through
 // xdotool and the clipboard through xclip. Every wait is on a condition (a
 // window, a file, the process) with a time limit and a message saying what did not happen.
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
@@ -43,15 +42,7 @@ QStringList visibleWindows(qint64 pid) {
 
 template <typename Condition>
 bool waitFor(Condition condition) {
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < kTimeoutMs) {
-        if (condition()) {
-            return true;
-        }
-        QThread::msleep(100);
-    }
-    return condition();
+    return QTest::qWaitFor(condition, kTimeoutMs);
 }
 
 // Waits for a visible window whose title matches the pattern: its id, or "" if none came.
