@@ -94,18 +94,12 @@ private slots:
         qputenv("XDG_STATE_HOME", QFile::encodeName(path("state")));
     }
 
-    void specialFilesRefused_data() {
-        QTest::addColumn<uint>("type");
-        QTest::addColumn<QString>("kind");
-        addRow("named pipe", uint(S_IFIFO), QStringLiteral("名前付きパイプ"));
-        addRow("character device like /dev/zero", uint(S_IFCHR), QStringLiteral("デバイス"));
-    }
+    void specialFilesRefused_data() { addRowsFromFile("special_files.tsv"); }
 
     void specialFilesRefused() {
-        QFETCH(uint, type);
-        QFETCH(QString, kind);
+        const QString kind = field("kind");
         const QByteArray node = QFile::encodeName(path("node.cgi"));
-        if (mknod(node, type | 0666, makedev(1, 5)) != 0) {
+        if (mknod(node, (field("type") == "fifo" ? S_IFIFO : S_IFCHR) | 0666, makedev(1, 5)) != 0) {
             QSKIP("this system does not let the test create the special file");
         }
         const QString result = inChild([&] {
@@ -239,14 +233,10 @@ private slots:
 
     // A kill while the new file is made leaves the old one whole, and at most a copy that only
     // its owner may read, never one a web server would hand out.
-    void killedSaveLeavesNoReadableCopy_data() {
-        QTest::addColumn<bool>("named");
-        addRow("unnamed temporary file", false);
-        addRow("filesystem without unnamed files", true);
-    }
+    void killedSaveLeavesNoReadableCopy_data() { addRowsFromFile("killed_saves.tsv"); }
 
     void killedSaveLeavesNoReadableCopy() {
-        QFETCH(bool, named);
+        const bool named = !field("named").isEmpty();
         QVERIFY(QDir(m_temp->path()).mkdir("k"));
         const QString file = path("k/run.cgi");
         writeBytes(file, "old\r\n");
@@ -268,32 +258,6 @@ private slots:
                                                 QFile::ReadUser | QFile::WriteUser),
                      qPrintable(copy.fileName()));
         }
-    }
-
-    // Saved by a relative name from a folder whose full path is past the system's limit.
-    void saveInFolderDeeperThanPathLimit() {
-        const QString result = inChild([&] {
-            if (chdir(QFile::encodeName(m_temp->path())) != 0) {
-                return QStringLiteral("<no temporary folder>");
-            }
-            const QByteArray level(250, 'd');
-            for (int depth = 0; depth < 20; ++depth) {
-                if (mkdir(level, 0700) != 0 || chdir(level) != 0) {
-                    return QStringLiteral("<cannot nest folders>");
-                }
-            }
-            QString saved = outcome(writeWholeFile("deep.cgi", "old\r\n"));
-            saved += " " + outcome(writeWholeFile("deep.cgi", "new\r\n")) + " ";
-            readFileInPieces("deep.cgi", 4096, [&](const QByteArray& piece, qint64) {
-                saved += QString::fromLatin1(piece);
-            });
-            unlink("deep.cgi");
-            for (int depth = 0; depth < 20; ++depth) {
-                saved += chdir("..") == 0 && rmdir(level) == 0 ? "" : "<left behind>";
-            }
-            return saved;
-        });
-        QCOMPARE(result, QStringLiteral("saved saved new\r\n"));
     }
 
     void kernelLinkProtectionApplies() {

@@ -152,10 +152,9 @@ private slots:
 
     // Save As of a Perl script is followed by the check, which as root only says it is off.
     void afterSaveAs() {
-        QTemporaryDir dir;
         Fixture f;
         f.text().setText(QStringLiteral("my $x = ;"));
-        f.dialogs.pushText(dir.filePath(QStringLiteral("t.cgi")));
+        f.dialogs.pushText(f.path("t.cgi"));
         f.choose("mnuNameSave");
         auto* note = f.text().widget()->findChild<QPushButton*>(QStringLiteral("perlCheckNote"));
         QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 15000);
@@ -163,8 +162,7 @@ private slots:
             note->toolTip().section(QLatin1Char(' '), 0, 0),
             PerlCheck::runningAsRoot() ? QStringLiteral("root") : QStringLiteral("構文エラー"));
         // Opening a file gives the text area another document, and the note goes with the old.
-        QVERIFY(
-            f.window.files().openFile(QFile::encodeName(dir.filePath(QStringLiteral("t.cgi")))));
+        QVERIFY(f.window.files().openFile(QFile::encodeName(f.path("t.cgi"))));
         QTRY_VERIFY(!note->isVisible());
     }
 };

@@ -9,18 +9,17 @@ class PrintingTest : public QObject {
     Q_OBJECT
     // Printer setup, answered with a printer that prints to the PDF file path.
     static void choosePdf(Fixture& f, const QString& path) {
-        f.dialogs.push(ScriptedDialogs::printerChosen([path](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(path);
-        }));
+        f.dialogs.push({MessageAnswer::Ok, {}, {}, true, [path](QPrinter& printer) {
+                            printer.setOutputFormat(QPrinter::PdfFormat);
+                            printer.setOutputFileName(path);
+                        }});
         f.choose("mnuprset");
     }
 
 private slots:
     void printQuestionPdfOutputAndFailure() {
-        QTemporaryDir dir;
         Fixture f;
-        const QString pdf = dir.filePath("out.pdf");
+        const QString pdf = f.path("out.pdf");
         // Several pages: printed page by page behind a progress window.
         f.text().setText(QStringLiteral("print \"one\";\r\nsecond line 日本語\rthird") +
                          QStringLiteral("\nline").repeated(149) + "\nline 150");
@@ -61,7 +60,7 @@ private slots:
         f.dialogs.cancelProgress = false;
 
         // A printer that cannot print is reported.
-        choosePdf(f, dir.filePath("missing/out.pdf"));
+        choosePdf(f, f.path("missing/out.pdf"));
         f.dialogs.push(ScriptedDialogs::button(MessageAnswer::Yes));
         QTest::ignoreMessage(QtWarningMsg, "QPainter::begin(): Returned false");
         f.choose("mnuPrint");

@@ -1,7 +1,6 @@
 // The recovery copy outlives its program: killed, or ended by a signal, it is offered at the
 // next start and puts the text back byte for byte. The program whose copy is tested is this
 // test binary itself, started again in a child mode.
-#include <Qsci/qsciscintilla.h>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -25,10 +24,6 @@ const QByteArray kFileName = QByteArray("/srv/cgi-bin/掲示板\xff.cgi");
 // Every character code page 932 defines (NUL, CR and LF among them), as UTF-8.
 QByteArray everyCharacter() {
     return decodeCp932(everyCp932Character().join()).text.toUtf8();
-}
-
-bool modified(TextBox& box) {
-    return box.widget()->SendScintilla(QsciScintillaBase::SCI_GETMODIFY) != 0;
 }
 
 void append(TextBox& box, QByteArrayView bytes) {
@@ -77,17 +72,12 @@ class RecoveryTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void copyOutlivesItsProgram_data() {
-        QTest::addColumn<int>("signal");                 // that ends the child
-        QTest::addColumn<MessageAnswer>("firstAnswer");  // to the offer
-        addRow("kill -9, kept, then restored", SIGKILL, MessageAnswer::Cancel);
-        addRow("SIGTERM, restored", SIGTERM, MessageAnswer::Yes);
-        addRow("SIGHUP, deleted", SIGHUP, MessageAnswer::No);
-        addRow("SIGINT, kept, then restored", SIGINT, MessageAnswer::Cancel);
-    }
+    void copyOutlivesItsProgram_data() { addRowsFromFile("recovery_ends.tsv"); }
     void copyOutlivesItsProgram() {
-        QFETCH(int, signal);
-        QFETCH(MessageAnswer, firstAnswer);
+        const int signal = field("signal").toInt();
+        const MessageAnswer firstAnswer = field("answer") == "yes"  ? MessageAnswer::Yes
+                                          : field("answer") == "no" ? MessageAnswer::No
+                                                                    : MessageAnswer::Cancel;
         const QDir folder(QFile::decodeName(RecoveryStore::folderPath()));
         const QStringList journalsBefore = folder.entryList({QStringLiteral("*.journal")});
         QTemporaryDir scratch;
@@ -161,7 +151,7 @@ private slots:
             QCOMPARE(program->window.files().fileName(), kFileName);
             QVERIFY(program->window.windowTitle().contains(QStringLiteral("掲示板\\xff.cgi")));
             program->text().undo();
-            QVERIFY(modified(program->text()));
+            QVERIFY(program->text().isModified());
         }
         // Restored or deleted, it is offered no more.
         QCOMPARE(start(MessageAnswer::Yes)->dialogs.calls().size(), 0);
@@ -179,7 +169,7 @@ private slots:
         Recovery recovery(box, [] { return RecoveryFile{}; });
         qputenv("XDG_STATE_HOME", saved);
         append(box, "text");
-        QVERIFY(modified(box));
+        QVERIFY(box.isModified());
         QVERIFY(!recovery.writeNow());
         QVERIFY(QDir(elsewhere.path()).isEmpty());
     }

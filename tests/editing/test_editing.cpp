@@ -77,8 +77,10 @@ private slots:
         QCOMPARE(f.text().caretPosition(), text.size() - 1);
     }
 
-    // Each size step, then the limits; neither the text nor the selection moves.
-    void sizeSequenceAndLimits() {
+    // Each size step, then the limits. The colour dialog starts from the colour the text is
+    // drawn in (Scintilla's style 0, as BGR); a cancel keeps it, and so does a new size. Neither
+    // the text nor the selection moves.
+    void sizeAndColour() {
         Fixture f;
         f.setDocument(QStringLiteral("abc"), 1, 2);
         const std::pair<const char*, int> steps[] = {
@@ -88,9 +90,6 @@ private slots:
             f.choose(item);
             QCOMPARE(f.text().pointSize(), size);
         }
-        QCOMPARE(f.text().text(), QStringLiteral("abc"));
-        QCOMPARE(f.text().selectionStart(), 1);
-        QCOMPARE(f.text().selectionEnd(), 2);
         for (const auto& [item, limit] : {std::pair{"mnubig", 25}, std::pair{"mnusmall", 2}}) {
             f.choose("mnunami");
             for (int i = 0; i < 12; ++i) {
@@ -98,13 +97,6 @@ private slots:
             }
             QCOMPARE(f.text().pointSize(), limit);
         }
-    }
-
-    // The colour dialog starts from the colour the text is drawn in (Scintilla's style 0, as
-    // BGR); a cancel keeps it, and so does a new size; the text and the selection stay.
-    void colour() {
-        Fixture f;
-        f.setDocument(QStringLiteral("text"), 1, 3);
         const auto drawn = [&f] {
             const long bgr =
                 f.text().widget()->SendScintilla(QsciScintillaBase::SCI_STYLEGETFORE, 0UL);
@@ -121,34 +113,24 @@ private slots:
         seen << drawn();
         QCOMPARE(seen,
                  QStringList({"#000000 #000000", "#000000 #ff0000", "#ff0000 #ff0000", "#ff0000"}));
-        QCOMPARE(f.text().text(), QStringLiteral("text"));
+        QCOMPARE(f.text().text(), QStringLiteral("abc"));
         QCOMPARE(f.text().selectionStart(), 1);
-        QCOMPARE(f.text().selectionEnd(), 3);
+        QCOMPARE(f.text().selectionEnd(), 2);
     }
 
     // An opened file is scanned afresh, though it has as many lines as the document before it.
     // Each mark shows its kind, explains itself, and where the caret or the click is on a
     // backslash mark the context menu offers the backslash after it, as one undo step.
-    void textAreaMarks_data() {
-        QTest::addColumn<int>("caret");
-        QTest::addColumn<int>("clickedByte");
-        QTest::addColumn<QString>("after");
-        addRow("caret after the mark", 8, 15, QStringLiteral("print \"表\\示\" =~ /ポ/;"));
-        addRow("click on the mark", 0, 7, QStringLiteral("print \"表\\示\" =~ /ポ/;"));
-        addRow("click on another kind", 0, 19, QString());
-    }
+    void textAreaMarks_data() { addRowsFromFile("backslash_remedies.tsv"); }
     void textAreaMarks() {
-        QFETCH(int, caret);
-        QFETCH(int, clickedByte);
-        QFETCH(QString, after);
+        const int caret = field("caret").toInt();
+        const int clickedByte = field("clickedByte").toInt();
+        const QString after = field("after");
         Fixture f;
         f.setDocument(QStringLiteral("x;"), 0, 0);
         const auto* marks = f.text().widget()->findChild<BackslashMarks*>();
         QTRY_VERIFY(marks != nullptr && marks->idle());  // the scan of that document is over
-        QTemporaryDir dir;
-        writeBytes(dir.filePath("a.cgi"), "print \"\x95\x5C\x8E\xA6\" =~ /\x83\x7C/;\r\n");
-        f.dialogs.pushText(dir.filePath("a.cgi"));
-        f.choose("mnuOpen");
+        f.open(f.path("a.cgi"), "print \"\x95\x5C\x8E\xA6\" =~ /\x83\x7C/;\r\n");
         const QString text = QStringLiteral("print \"表示\" =~ /ポ/;");
         QCOMPARE(f.text().text(), text);
         f.text().select(caret, caret);

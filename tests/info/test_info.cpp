@@ -11,14 +11,6 @@
 
 using namespace ondrel;
 
-namespace {
-
-const QString kMsinfoKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
-const QString kLocationKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location");
-const QString kFreshText = QStringLiteral("#!/usr/local/bin/perl\r\n\r\n");
-
-}  // namespace
-
 class InfoTest : public QObject {
     Q_OBJECT
 private slots:
@@ -53,23 +45,18 @@ private slots:
         QTRY_VERIFY(splash.isNull());  // and its timer with it
         MainWindow& window = *program.form1();
         QVERIFY(window.isVisible());
-        QCOMPARE(window.textBox().text(), kFreshText);
+        QCOMPARE(window.textBox().text(), QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
         QCOMPARE(window.textBox().caretPosition(), 25);
         QCOMPARE(window.focusWidget(), window.textBox().widget());
         QCOMPARE(dialogs.calls().size(), 0);
     }
 
-    void aboutBoxOpensOnceAndCloses_data() {
-        QTest::addColumn<int>("key");  // the key that closes it, or 0 for the OK button
-        addRow("OK", 0);
-        addRow("enter", int(Qt::Key_Return));
-        addRow("escape", int(Qt::Key_Escape));
-    }
+    void aboutBoxOpensOnceAndCloses_data() { addRowsFromFile("about_box_closes.tsv"); }
 
     // While open, the box is not loaded again and the main window goes on working; closing
     // unloads it, the next Open loads it afresh, and it outlives the main window.
     void aboutBoxOpensOnceAndCloses() {
-        QFETCH(int, key);
+        const QString key = field("key");
         Fixture f;
         f.choose("mnuversion");
         AboutBox* about = f.program.frmAbout();
@@ -80,10 +67,10 @@ private slots:
         f.choose("mnuversion");
         QCOMPARE(f.program.frmAbout(), about);
         QCOMPARE(description->text(), QStringLiteral("changed"));
-        if (key == 0) {
+        if (key.isEmpty()) {
             about->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
         } else {
-            QTest::keyClick(about, static_cast<Qt::Key>(key));
+            QTest::keyClick(about, QKeySequence(key)[0].key());
         }
         QTRY_VERIFY(f.program.frmAbout() == nullptr);
         f.choose("mnuversion");
@@ -111,11 +98,13 @@ private slots:
         };
         Fixture f;
         if (!first.isEmpty()) {
-            f.registry.set(kMsinfoKey, QStringLiteral("PATH"),
+            f.registry.set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
+                           QStringLiteral("PATH"),
                            {first == "<dword>" ? 4u /* REG_DWORD */ : kRegSz, first});
         }
         if (!location.isEmpty()) {
-            f.registry.set(kLocationKey, QStringLiteral("MSINFO"), {kRegSz, fill(location)});
+            f.registry.set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"),
+                           QStringLiteral("MSINFO"), {kRegSz, fill(location)});
         }
         if (!field("program").isEmpty()) {
             writeBytes(fill(QStringLiteral("<tmp>\\MSINFO32.EXE")), {});

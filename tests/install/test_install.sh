@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix, checks the layout a desktop expects and starts
-# the installed program on a virtual display until its main window is up. (The package test
-# runs Debian's checkers on the same files.)
+# the installed program, without a display for --version and --help, then on a virtual display
+# until its main window is up. (The package test runs Debian's checkers on the same files.)
 # Usage: test_install.sh BUILD_DIR
 set -euo pipefail
 build="$1"
@@ -35,6 +35,13 @@ grep -qx "NoDisplay=true" "$prefix/share/applications/ondrel.desktop" ||
 grep -q "text/x-perl" "$prefix/share/applications/com.example.ondrel.desktop" ||
     fail "no Perl MIME type"
 
+# --version and --help are answered with no display at all.
+bare=(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LC_ALL=C.UTF-8 "$prefix/bin/ondrel")
+answer="$("${bare[@]}" --version)" || fail "--version without a display failed"
+[[ "$answer" == "Ondrel 1."* ]] || fail "--version printed: $answer"
+answer="$("${bare[@]}" --help)" || fail "--help without a display failed"
+[[ "$answer" == "使い方: ondrel [オプション] [--] [ファイル…]"$'\n'* ]] || fail "--help printed: $answer"
+
 # The installed program, started as the launcher would (in its share folder), comes up
 # behind its splash with the fresh document's title.
 mkdir -p "$prefix/home"
@@ -49,4 +56,4 @@ exit \$shown
 RUN
 xvfb-run -a -s "-screen 0 1024x768x24" bash "$prefix/run.sh" ||
     fail "the installed program showed no window titled \"Ondrel [project]\" within 15 s"
-echo "installed layout, desktop entries and start-up: 1 passed, 0 failed"
+echo "installed layout, desktop entries, answers without a display and start-up: 1 passed, 0 failed"

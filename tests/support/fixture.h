@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHash>
 #include <QString>
+#include <QTemporaryDir>
 
 #include "app/main_window.h"
 #include "app/program.h"
@@ -36,25 +37,24 @@ private:
 // hints on are dropped; they would bury the tests' own output.
 class QuietOffscreen {
 public:
-    QuietOffscreen() { previous() = qInstallMessageHandler(drop); }
-    ~QuietOffscreen() { qInstallMessageHandler(previous()); }
+    QuietOffscreen() { s_previous = qInstallMessageHandler(drop); }
+    ~QuietOffscreen() { qInstallMessageHandler(s_previous); }
     QuietOffscreen(const QuietOffscreen&) = delete;
     QuietOffscreen& operator=(const QuietOffscreen&) = delete;
 
 private:
-    static QtMessageHandler& previous() {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
+    static inline QtMessageHandler s_previous = nullptr;
     static void drop(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (!text.startsWith(QLatin1String("This plugin does not support"))) {
-            previous()(type, context, text);
+            s_previous(type, context, text);
         }
     }
 };
 
-// A running program with its main window loaded and shown, driven through scripted dialogs.
+// A running program with its main window loaded and shown, driven through scripted dialogs, and
+// a folder for the test's files.
 struct Fixture {
+    QTemporaryDir dir;
     QuietOffscreen quiet;
     ScriptedDialogs dialogs;
     FakeRegistry registry;
@@ -62,7 +62,14 @@ struct Fixture {
     MainWindow& window = program.showForm1();
 
     TextBox& text() { return window.textBox(); }
+    QString path(const QString& name) const { return dir.filePath(name); }
     void choose(const char* itemName) { window.action(QString::fromLatin1(itemName))->trigger(); }
+    // Writes bytes as the file at path and opens it through the Open command.
+    void open(const QString& path, const QByteArray& bytes) {
+        writeBytes(path, bytes);
+        dialogs.pushText(path);
+        choose("mnuOpen");
+    }
     // Replaces the document with content and puts the caret (or a selection) at the given
     // offsets.
     void setDocument(const QString& content, int selectionStart, int selectionEnd) {

@@ -47,9 +47,6 @@ public:
     static Answer text(const QString& text) { return {MessageAnswer::Ok, text}; }
     static Answer color(const QColor& color) { return {MessageAnswer::Ok, {}, color}; }
     static Answer cancel() { return {MessageAnswer::No, {}, {}, false}; }
-    static Answer printerChosen(std::function<void(QPrinter&)> choose) {
-        return {MessageAnswer::Ok, {}, {}, true, std::move(choose)};
-    }
 
     void push(const Answer& answer) { m_answers.push_back(answer); }
     void pushText(const QString& answer) { push(text(answer)); }

@@ -86,26 +86,17 @@ private slots:
         }
     }
 
-    // The menu item or key; the bytes by which the result would pass the limit.
-    void sizeLimitAtEveryEntry_data() {
-        QTest::addColumn<QString>("entry");
-        QTest::addColumn<int>("beyond");
-        for (const char* entry : {"mnuOpen", "mnuPaste", "mnuokikae", "mnubbs", "mnufile_get",
-                                  "mnuone", "mnutimedate", "typing", "own paste key"}) {
-            QTest::addRow("%s at the limit", entry) << QString(entry) << 0;
-            QTest::addRow("%s past it", entry) << QString(entry) << 1;
-        }
-    }
+    void sizeLimitAtEveryEntry_data() { addRowsFromFile("size_limit_entries.tsv"); }
 
     void sizeLimitAtEveryEntry() {
-        QFETCH(QString, entry);
-        QFETCH(int, beyond);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sjis.cgi"));
+        const QString entry = field("entry");
+        const QString answers = field("answers");
+        const int beyond = field("beyond").toInt();
+        Fixture f;
+        const QString path = f.path("sjis.cgi");
         writeBytes(path,
                    QByteArray::fromHex("93fa967b8cea6162630d0a"));  // 日本語abc, code page 932
         QGuiApplication::clipboard()->setText(QStringLiteral("日本語\r\n"));
-        Fixture f;
         // A document with an undo history and the second X selected (the caret before it for keys,
         // which the text area handles itself by deleting the selection first).
         const bool key = !entry.startsWith(u"mnu");
@@ -116,12 +107,10 @@ private slots:
             f.text().setUnmodified();  // Open would first ask about the changes
             f.text().select(3, selectionEnd);
             f.dialogs.clear();
-            const QHash<QString, QStringList> answers = {{"mnuOpen", {path, QString()}},
-                                                         {"mnuokikae", {"X", "本😀"}},
-                                                         {"mnuone", {"$名前", "値"}}};
-            for (const QString& answer : answers.value(entry)) {
-                f.dialogs.push(answer.isEmpty() ? ScriptedDialogs::cancel()
-                                                : ScriptedDialogs::text(answer));
+            for (const QString& answer : answers.isEmpty() ? QStringList() : answers.split(u'|')) {
+                f.dialogs.push(answer.isEmpty()
+                                   ? ScriptedDialogs::cancel()
+                                   : ScriptedDialogs::text(answer == "<file>" ? path : answer));
             }
             if (entry == "typing") {
                 QTest::keyClick(f.text().widget(), Qt::Key_Z);
