@@ -147,12 +147,12 @@ private slots:
     void opensFile() {
         const QString how = field("how");
         const QString names = field("names");
-        QTemporaryDir dir;
-        const auto clear = qScopeGuard([&] { removeTree(dir.path()); });
+        ProgramFixture f;
+        const auto clear = qScopeGuard([&] { removeTree(f.dir.path()); });
         const QString name = names.section(u' ', 0, 0);
-        const QString path = dir.filePath(name);
+        const QString path = f.path(name);
         const auto bytesOf = [&](const QString& each) {
-            return QFile::encodeName(dir.path()) + '/' +
+            return QFile::encodeName(f.dir.path()) + '/' +
                    (each == u"表示.cgi" ? QByteArray("\x95\x5c\x8e\xa6.cgi") : each.toUtf8());
         };
         for (const char* each : {"a.cgi", "表示.cgi"}) {
@@ -172,27 +172,23 @@ private slots:
             QDir::setCurrent(home);
         });
         for (int depth = 0; deep && depth < 20; ++depth) {
-            QVERIFY((depth > 0 || ::chdir(QFile::encodeName(dir.path())) == 0) &&
+            QVERIFY((depth > 0 || ::chdir(QFile::encodeName(f.dir.path())) == 0) &&
                     ::mkdir(level, 0700) == 0 && ::chdir(level) == 0);
         }
         QVERIFY(!deep || writeWholeFile("a.cgi", "abc\x93\xfa\x96\x7b\r\n").ok());
-        QuietOffscreen quiet;
-        ScriptedDialogs dialogs;
-        FakeRegistry registry;
-        Program program(dialogs, registry);
         MainWindow* window = nullptr;
         if (how != u"Text1" && how != u"Form1") {
             // typed: the name as it reads, in UTF-8, for a file named in Shift_JIS.
-            program.start(how == u"relative"
-                              ? QFile::encodeName(QDir::current().relativeFilePath(path))
-                          : how == u"typed" ? QFile::encodeName(path)
-                          : deep            ? QByteArray("a.cgi")
-                                            : bytesOf(name));
-            QVERIFY(program.form1() == nullptr);  // the splash comes first, as always
-            QTest::mouseClick(program.frmSplash(), Qt::LeftButton, {}, QPoint(4, 4));
-            window = program.form1();
+            f.program.start(how == u"relative"
+                                ? QFile::encodeName(QDir::current().relativeFilePath(path))
+                            : how == u"typed" ? QFile::encodeName(path)
+                            : deep            ? QByteArray("a.cgi")
+                                              : bytesOf(name));
+            QVERIFY(f.program.form1() == nullptr);  // the splash comes first, as always
+            QTest::mouseClick(f.program.frmSplash(), Qt::LeftButton, {}, QPoint(4, 4));
+            window = f.program.form1();
         } else {
-            window = &program.showForm1();
+            window = &f.program.showForm1();
             RawUriList data;
             // The short form some programs send, and a host named as this machine.
             for (const QString& each : names.split(u' ', Qt::SkipEmptyParts)) {
@@ -216,12 +212,12 @@ private slots:
         QCOMPARE(window->windowTitle(), opens ? "Ondrel [" + (deep ? name : path) + "]" : fresh);
         QCOMPARE(window->files().fileName(),
                  opens ? (deep ? name.toUtf8() : bytesOf(name)) : QByteArray());
-        QCOMPARE(dialogs.calls().size(),
+        QCOMPARE(f.dialogs.calls().size(),
                  (opens || name.isEmpty()) && !names.contains(u' ') ? 0 : 1);
         QVERIFY(name != u"no.pl" ||  // Open's own message
-                dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
-        QVERIFY(!names.contains(u' ') || (dialogs.calls()[0].kind == "editor" &&
-                                          dialogs.calls()[0].text == dir.filePath("b.cgi")));
+                f.dialogs.calls()[0].text.startsWith("ファイルを開けません。\r\n" + path));
+        QVERIFY(!names.contains(u' ') || (f.dialogs.calls()[0].kind == "editor" &&
+                                          f.dialogs.calls()[0].text == f.path("b.cgi")));
         if (deep) {  // and saved back by it, over the file
             window->textBox().replaceSelection(QStringLiteral("x"));
             window->action(QStringLiteral("mnuupsave"))->trigger();

@@ -22,15 +22,12 @@ private slots:
     void splashHandsOver() {
         const QString target = field("target");
         const bool handsOver = !field("handsOver").isEmpty();
-        QuietOffscreen quiet;
-        ScriptedDialogs dialogs;
-        FakeRegistry registry;
-        Program program(dialogs, registry);
+        ProgramFixture f;
         // Started first: the splash's own timer starts inside start(), which may take a while.
         QElapsedTimer clock;
         clock.start();
-        program.start();
-        QPointer<SplashWindow> splash = program.frmSplash();
+        f.program.start();
+        QPointer<SplashWindow> splash = f.program.frmSplash();
         QVERIFY(splash != nullptr);
         if (!target.isEmpty()) {
             QWidget* widget = splash->findChild<QWidget*>(target);
@@ -38,17 +35,17 @@ private slots:
             QTest::mousePress(widget, Qt::RightButton, Qt::ShiftModifier, widget->rect().center());
             QTest::keyClick(splash, Qt::Key_Return);  // keys do nothing
         }
-        QCOMPARE(program.form1() != nullptr, handsOver);
-        QTRY_VERIFY_WITH_TIMEOUT(program.form1() != nullptr, 5000);
+        QCOMPARE(f.program.form1() != nullptr, handsOver);
+        QTRY_VERIFY_WITH_TIMEOUT(f.program.form1() != nullptr, 5000);
         QVERIFY(handsOver || clock.elapsed() >= 1900);  // a coarse timer may fire 5 % early
-        QVERIFY(program.frmSplash() == nullptr);
+        QVERIFY(f.program.frmSplash() == nullptr);
         QTRY_VERIFY(splash.isNull());  // and its timer with it
-        MainWindow& window = *program.form1();
+        MainWindow& window = *f.program.form1();
         QVERIFY(window.isVisible());
         QCOMPARE(window.textBox().text(), QStringLiteral("#!/usr/local/bin/perl\r\n\r\n"));
         QCOMPARE(window.textBox().caretPosition(), 25);
         QCOMPARE(window.focusWidget(), window.textBox().widget());
-        QCOMPARE(dialogs.calls().size(), 0);
+        QCOMPARE(f.dialogs.calls().size(), 0);
     }
 
     void aboutBoxOpensOnceAndCloses_data() { addRowsFromFile("about_box_closes.tsv"); }
@@ -90,13 +87,12 @@ private slots:
     void startSysInfo() {
         const QString first = field("path");
         const QString location = field("location");
-        QTemporaryDir folder;
+        Fixture f;
         // A folder inside the temporary one: with "\MSINFO32.EXE" after it, still a name inside.
-        const QString inside = folder.filePath(QStringLiteral("x"));
+        const QString inside = f.path(QStringLiteral("x"));
         auto fill = [inside](QString text) {
             return text.replace(QStringLiteral("<tmp>"), inside);
         };
-        Fixture f;
         if (!first.isEmpty()) {
             f.registry.set(QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
                            QStringLiteral("PATH"),

@@ -51,18 +51,23 @@ private:
     }
 };
 
-// A running program with its main window loaded and shown, driven through scripted dialogs, and
-// a folder for the test's files.
-struct Fixture {
+// A program driven through scripted dialogs, none of its windows loaded yet, and a folder for
+// the test's files.
+struct ProgramFixture {
     QTemporaryDir dir;
     QuietOffscreen quiet;
     ScriptedDialogs dialogs;
     FakeRegistry registry;
     Program program{dialogs, registry};
+
+    QString path(const QString& name) const { return dir.filePath(name); }
+};
+
+// The same program with its main window loaded and shown.
+struct Fixture : ProgramFixture {
     MainWindow& window = program.showForm1();
 
     TextBox& text() { return window.textBox(); }
-    QString path(const QString& name) const { return dir.filePath(name); }
     void choose(const char* itemName) { window.action(QString::fromLatin1(itemName))->trigger(); }
     // Writes bytes as the file at path and opens it through the Open command.
     void open(const QString& path, const QByteArray& bytes) {
