@@ -47,6 +47,12 @@ public:
     static Answer text(const QString& text) { return {MessageAnswer::Ok, text}; }
     static Answer color(const QColor& color) { return {MessageAnswer::Ok, {}, color}; }
     static Answer cancel() { return {MessageAnswer::No, {}, {}, false}; }
+    // An answer as the data tables name it: "yes", "no", or anything else for a cancel.
+    static Answer named(const QString& word) {
+        return word == u"yes"  ? button(MessageAnswer::Yes)
+               : word == u"no" ? button(MessageAnswer::No)
+                               : cancel();
+    }
 
     void push(const Answer& answer) { m_answers.push_back(answer); }
     void pushText(const QString& answer) { push(text(answer)); }
