@@ -24,7 +24,6 @@ private slots:
         const QString bad = field("badOffset");
         QCOMPARE(decoded.badOffset, qsizetype(bad.isEmpty() ? -1 : bad.toInt()));
         if (!decoded.ok()) {
-            QVERIFY(decoded.text.isEmpty());
             return;
         }
         if (!field("opened").isEmpty()) {

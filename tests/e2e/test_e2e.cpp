@@ -111,7 +111,6 @@ private slots:
         for (const char* tool : {"xdotool", "xclip"}) {
             QVERIFY2(!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty(), tool);
         }
-        QVERIFY(m_dir.isValid());
     }
 
     void wholeSession() {
@@ -119,7 +118,6 @@ private slots:
         QVERIFY2(m_app.waitForStarted(kTimeoutMs), "the program did not start");
         m_pid = m_app.processId();
 
-        // The splash comes first, then hands over to the main window.
         const QString mainWindow = awaitWindow(QStringLiteral("^Ondrel \\[project\\]$"));
         QVERIFY2(
             !mainWindow.isEmpty() && waitFor([&] { return visibleWindows(m_pid).size() == 1; }),
@@ -139,7 +137,6 @@ private slots:
             }
         }
 
-        // Typed text, and Japanese text pasted from the clipboard.
         QCOMPARE(xdotool({"type", "--delay", "30", QStringLiteral("print 1;")}).exitCode, 0);
         keys({"Return"});
         const QString pasted = QStringLiteral("日本語テキスト");
