@@ -35,8 +35,6 @@ struct RawUriList : QMimeData {
 
 }  // namespace
 
-// Form1 and the program around it: the status bar, the layout, the menus' keys, the text
-// area's menu, files from the command line and drops, one command at a time.
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
@@ -255,8 +253,7 @@ private slots:
         f.choose("mnuOpen");
         QVERIFY(tried);
         QCOMPARE(f.text().text() + "\r\n", QString::fromLatin1(newBytes));
-        QCOMPARE(f.window.windowTitle(),
-                 QStringLiteral("Ondrel [") + newPath + QStringLiteral("]"));
+        QCOMPARE(f.window.windowTitle(), "Ondrel [" + newPath + "]");
         QCOMPARE(f.window.files().fileName(), newPath);
         QCOMPARE(readBytes(oldPath), oldBytes);
         QVERIFY(!f.text().canUndo());

@@ -28,7 +28,6 @@ QStringList stateOf(Fixture& f) {
 class FileCommandsTest : public QObject {
     Q_OBJECT
 
-    // Opens a file holding bytes as the current document, through the real Open command.
     void openExisting(Fixture& f, const QString& file, const QByteArray& bytes) {
         f.dialogs.clear();
         f.open(file, bytes);

@@ -71,10 +71,8 @@ private slots:
         }
         QTRY_VERIFY(f.program.frmAbout() == nullptr);
         f.choose("mnuversion");
-        QVERIFY(f.program.frmAbout()
-                    ->findChild<QLabel*>(QStringLiteral("lblDescription"))
-                    ->text()
-                    .contains(QStringLiteral("example.com")));
+        description = f.program.frmAbout()->findChild<QLabel*>(QStringLiteral("lblDescription"));
+        QVERIFY(description->text().contains(QStringLiteral("example.com")));
         QCOMPARE(f.dialogs.calls().size(), 0);
         f.window.close();  // the box outlives the main window
         QTRY_VERIFY(f.program.form1() == nullptr);
@@ -121,18 +119,17 @@ private slots:
     void helpResolvedAgainstCurrentFolder() {
         Fixture f;
         const QString previous = QDir::currentPath();
-        QTemporaryDir one;
-        QTemporaryDir two;
-        for (const QTemporaryDir* folder : {&one, &two}) {
-            QVERIFY(QDir::setCurrent(folder->path()));
+        const QString folders[] = {f.dir.path(), f.path(QStringLiteral("help"))};
+        for (const QString& folder : folders) {
+            QVERIFY(QDir().mkpath(folder) && QDir::setCurrent(folder));
             f.choose("mnuMain");
         }
         QDir::setCurrent(previous);
         const auto& calls = f.dialogs.calls();
         QCOMPARE(calls.size(), 2);
         QCOMPARE(calls[0].kind, QStringLiteral("help"));
-        QCOMPARE(calls[0].text, one.filePath(QStringLiteral("help/help.hlp")));
-        QCOMPARE(calls[1].text, two.filePath(QStringLiteral("help/help.hlp")));
+        QCOMPARE(calls[0].text, folders[0] + "/help/help.hlp");
+        QCOMPARE(calls[1].text, folders[1] + "/help/help.hlp");
     }
 };
 

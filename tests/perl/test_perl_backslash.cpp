@@ -24,7 +24,6 @@ int scanLines(PerlLineStates& states, const QList<QByteArray>& lines, LineMarks&
         [&](int line, const std::vector<ByteRange>& found) { marks[line] = found; });
 }
 
-// The marks of a scan of the lines from scratch.
 LineMarks scanAfresh(PerlLineStates& states, const QList<QByteArray>& lines) {
     LineMarks marks;
     states.reset(static_cast<int>(lines.size()));

@@ -23,10 +23,8 @@ public:
     std::optional<RegistryValue> readValue(std::uint32_t root, const QString& keyPath,
                                            const QString& valueName) override {
         const QString key = keyPath + QLatin1Char('|') + valueName;
-        if (root != kHkeyLocalMachine || !m_values.contains(key)) {
-            return std::nullopt;
-        }
-        return m_values.value(key);
+        return root == kHkeyLocalMachine && m_values.contains(key) ? m_values.value(key)
+                                                                   : std::optional<RegistryValue>();
     }
 
 private:
@@ -75,8 +73,6 @@ struct Fixture : ProgramFixture {
         dialogs.pushText(path);
         choose("mnuOpen");
     }
-    // Replaces the document with content and puts the caret (or a selection) at the given
-    // offsets.
     void setDocument(const QString& content, int selectionStart, int selectionEnd) {
         text().setText(content);
         text().select(selectionStart, selectionEnd);

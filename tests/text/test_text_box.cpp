@@ -11,8 +11,6 @@
 using namespace ondrel;
 using Sci = QsciScintillaBase;
 
-// The text area: typing and input methods, its own keys, the screen reader, insertion at the
-// caret and the size limit at every way in.
 class TextBoxTest : public QObject {
     Q_OBJECT
     const qsizetype m_defaultLimit = TextBox::maxUtf8Length();
