@@ -315,7 +315,6 @@ private slots:
             PermissionsEnforced enforced;
             f.choose("mnuOpen");
         }
-        cp932StreamSettings() = {};
         QCOMPARE(stateOf(f), before);
         const auto& calls = f.dialogs.calls();
         QCOMPARE(calls.size(), 4);

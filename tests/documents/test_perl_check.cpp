@@ -158,9 +158,8 @@ private slots:
         f.choose("mnuNameSave");
         auto* note = f.text().widget()->findChild<QPushButton*>(QStringLiteral("perlCheckNote"));
         QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 15000);
-        QCOMPARE(
-            note->toolTip().section(QLatin1Char(' '), 0, 0),
-            PerlCheck::runningAsRoot() ? QStringLiteral("root") : QStringLiteral("構文エラー"));
+        QCOMPARE(note->toolTip().section(u' ', 0, 0),
+                 PerlCheck::runningAsRoot() ? "root" : "構文エラー");
         // Opening a file gives the text area another document, and the note goes with the old.
         QVERIFY(f.window.files().openFile(QFile::encodeName(f.path("t.cgi"))));
         QTRY_VERIFY(!note->isVisible());

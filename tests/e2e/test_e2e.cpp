@@ -208,10 +208,8 @@ private slots:
 
     void cleanupTestCase() {
         for (QProcess* process : {&m_app, &m_clipboard}) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished();
-            }
+            process->kill();  // nothing when it has ended
+            process->waitForFinished();
         }
     }
 };

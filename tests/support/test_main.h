@@ -68,7 +68,6 @@ inline constexpr bool underSanitizers() {
 #endif
 }
 
-// The path of a file in tests/data.
 inline QString testData(const QString& name) {
     return QStringLiteral(ONDREL_TEST_DATA "/") + name;
 }
@@ -86,9 +85,7 @@ void addRow(const char* name, Values... values) {
 // left for bytesField); # starts a note line.
 inline void addRowsFromFile(const QString& name) {
     QFile file(testData(name));
-    if (!file.open(QIODevice::ReadOnly)) {
-        QFAIL(qPrintable("cannot read " + file.fileName()));
-    }
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
     const auto unescape = [](const QString& field) {
         static const QHash<QChar, QString> escaped = {{u'r', "\r"},  {u'n', "\n"},
                                                       {u't', "\t"},  {u'0', QString(QChar(0))},
