@@ -284,7 +284,7 @@ void KeyOnLongLine(benchmark::State& state) {
     Area areas[] = {
         Area("limit_ms", Qt::Key_A, Qt::Key_A), Area("20MB_ms", Qt::Key_PageDown, Qt::Key_PageUp),
         Area("short_ms", Qt::Key_A, Qt::Key_A), Area("page_at_limit_ms", Qt::Key_A, Qt::Key_A),
-        Area("page_down_at_limit_ms", Qt::Key_PageUp, Qt::Key_PageDown, false)};
+        Area("page_up_at_limit_ms", Qt::Key_PageUp, Qt::Key_PageDown, false)};
     for (std::size_t n = 0; n < std::size(areas); ++n) {
         Area& area = areas[n];
         const QString path = scratch().filePath(QStringLiteral("long-%1.cgi").arg(n));

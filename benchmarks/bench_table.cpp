@@ -37,7 +37,7 @@ const RatioRow kRatioRows[] = {
     {"key in a 20 MB line vs short lines", "KeyOnLongLine:20MB_ms", "KeyOnLongLine:short_ms", 0},
     {"key in a page of at-limit lines vs short", "KeyOnLongLine:page_at_limit_ms",
      "KeyOnLongLine:short_ms", 0},
-    {"page up onto at-limit lines vs short", "KeyOnLongLine:page_down_at_limit_ms",
+    {"page up onto at-limit lines vs short", "KeyOnLongLine:page_up_at_limit_ms",
      "KeyOnLongLine:short_ms", 0},
 };
 
@@ -92,7 +92,7 @@ void printTable(const std::map<std::string, double>& medians) {
     // Absolute too: a key must answer within 50 ms on whatever line it is typed.
     for (const char* key :
          {"KeyOnLongLine:limit_ms", "KeyOnLongLine:20MB_ms", "KeyOnLongLine:page_at_limit_ms",
-          "KeyOnLongLine:page_down_at_limit_ms"}) {
+          "KeyOnLongLine:page_up_at_limit_ms"}) {
         const auto ms = medians.find(key);
         if (ms != medians.end()) {
             printRow(key, ms->second, 50.0, 1.0, "");
