@@ -328,8 +328,8 @@ void Recovery::offerOrphans(Dialogs& dialogs,
                            "元に戻しますか？\n"
                            "（いいえ: コピーを削除します。キャンセル: 次回の起動まで残します。）")
                 .arg(name, timeText(copy->time)),
-            QStringLiteral("文書の回復"), MessageButtons::YesNoCancel, MessageIcon::Question,
-            MessageAnswer::Yes);
+            QStringLiteral("文書の回復"), MessageButtons::YesNoCancelNoAccessKeys,
+            MessageIcon::Question, MessageAnswer::Yes);
         if (answer == MessageAnswer::No) {
             m_store->remove(*orphan);
         } else if (answer == MessageAnswer::Yes) {

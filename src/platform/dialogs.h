@@ -10,7 +10,9 @@ class QPrinter;
 
 namespace ondrel {
 
-enum class MessageButtons { Ok, YesNo, YesNoCancel };
+// YesNoCancelNoAccessKeys: the same buttons without access keys, for a box that comes unbidden,
+// so that letters typed ahead into the window are not taken as its answer.
+enum class MessageButtons { Ok, YesNo, YesNoCancel, YesNoCancelNoAccessKeys };
 enum class MessageIcon { None, Question, Critical };
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 
@@ -32,7 +34,7 @@ public:
     virtual ~Dialogs() = default;
 
     // A modal message box; returns the button pressed (Ok when it only has OK). Escape or the
-    // close box answer No in a Yes/No box and Cancel in a Yes/No/Cancel box.
+    // close box answer No in a Yes/No box and Cancel where there is a Cancel button.
     virtual MessageAnswer message(const QString& text, const QString& title, MessageButtons buttons,
                                   MessageIcon icon, MessageAnswer defaultButton) = 0;
 

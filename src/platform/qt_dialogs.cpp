@@ -1,5 +1,6 @@
 #include "platform/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -15,6 +16,7 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QProgressDialog>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <limits>
@@ -241,6 +243,16 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
         case MessageButtons::YesNoCancel:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
             break;
+        case MessageButtons::YesNoCancelNoAccessKeys:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            // A message box answers to a button's letter even without Alt; a caption without
+            // an access key ("はい(&Y)" without "(&Y)") leaves the button no letter.
+            for (QAbstractButton* button : box.buttons()) {
+                button->setText(button->text()
+                                    .remove(QRegularExpression(QStringLiteral("\\(&.\\)")))
+                                    .remove(u'&'));
+            }
+            break;
     }
     box.setDefaultButton(standardButton(defaultButton));
     switch (box.exec()) {
@@ -257,6 +269,7 @@ MessageAnswer QtDialogs::message(const QString& text, const QString& title, Mess
                 case MessageButtons::YesNo:
                     return MessageAnswer::No;
                 case MessageButtons::YesNoCancel:
+                case MessageButtons::YesNoCancelNoAccessKeys:
                     return MessageAnswer::Cancel;
                 case MessageButtons::Ok:
                     break;

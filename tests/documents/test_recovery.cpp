@@ -133,7 +133,7 @@ private slots:
         const ScriptedDialogs::Call question = program->dialogs.calls().front();
         QVERIFY2(question.text.contains(QStringLiteral("掲示板")), qPrintable(question.text));
         QVERIFY(question.text.contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d"))));
-        QCOMPARE(question.buttons, MessageButtons::YesNoCancel);
+        QCOMPARE(question.buttons, MessageButtons::YesNoCancelNoAccessKeys);
         QCOMPARE(question.defaultButton, MessageAnswer::Yes);
         if (firstAnswer == "cancel") {
             QCOMPARE(program->window.files().fileName(), QByteArray());

@@ -43,6 +43,19 @@ private slots:
         QCOMPARE(seen, QStringList({"終了", "Ondrel を終了しますか？", "はい(&Y)", "いいえ(&N)"}));
     }
 
+    // A box that comes unbidden takes no letter typed into it as an answer, only Enter,
+    // Escape or a click: N and Y change nothing, and Escape after them cancels.
+    void unbiddenBoxTakesNoLetters() {
+        QtDialogs dialogs;
+        QTimer::singleShot(0, [] { QTest::keyClicks(QApplication::activeModalWidget(), "ny"); });
+        // After the 100 ms a key's click takes to show.
+        QTimer::singleShot(
+            300, [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape); });
+        QCOMPARE(dialogs.message("x", "x", MessageButtons::YesNoCancelNoAccessKeys,
+                                 MessageIcon::Question, MessageAnswer::Yes),
+                 MessageAnswer::Cancel);
+    }
+
     // The test's own locale is C; the file dialog still lists a file's size and date the way
     // the program's default locale writes them.
     void fileDialogInJapaneseFormats() {

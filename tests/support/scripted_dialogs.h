@@ -69,7 +69,7 @@ public:
                           MessageIcon icon, MessageAnswer defaultButton) override {
         const Answer answer = next({"message", text, title, buttons, icon, defaultButton});
         // A box closed without a button answers No, or Cancel where it has that button.
-        if (!answer.accepted && buttons == MessageButtons::YesNoCancel) {
+        if (!answer.accepted && buttons != MessageButtons::Ok && buttons != MessageButtons::YesNo) {
             return MessageAnswer::Cancel;
         }
         return answer.button;
