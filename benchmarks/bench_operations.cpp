@@ -236,12 +236,12 @@ void MarkWholeText(benchmark::State& state) {
 }
 
 // One key in a long line, painted, with the Perl marks, in five files opened by Open, in turn:
-// a letter typed in the middle of a line just at the long-line limit, in the first of a page of
-// such lines, as many as a page may hold, and in the short lines of ordinary Perl; in a 20 MB
+// a letter typed in the middle of a line just at the long-line limit, in the first such line of
+// the heaviest page that is not shown split, and in the short lines of ordinary Perl; in a 20 MB
 // line (shown split and read-only, where typing changes nothing) Page Down and Page Up in turn,
 // which move the caret and show a page of rows not shown before; and Page Up back onto the
-// page of lines at the limit after Page Down (not timed) left it. Each file's mean time per
-// timed key is a counter of its own.
+// heaviest page after Page Down (not timed) left it. Each file's mean time per timed key is a
+// counter of its own.
 void KeyOnLongLine(benchmark::State& state) {
     struct Area {
         Area(const char* areaName, Qt::Key key, Qt::Key nextKey, bool timesNextKey = true)
@@ -259,23 +259,27 @@ void KeyOnLongLine(benchmark::State& state) {
     };
     // Japanese Perl run together, no line breaks: at the limit in UTF-8, then 20 MB of the file.
     const QString run = perlText(21 * kMiB).replace(QStringLiteral("\r\n"), QStringLiteral("  "));
-    QString atLimit;
-    for (qsizetype i = 0, bytes = 0; i < run.size(); ++i) {
-        const qsizetype more = QStringView(run).mid(i, 1).toUtf8().size();
-        if (bytes + more > longLineLimit()) {
-            atLimit += QString(longLineLimit() - bytes, u'x');
-            break;
+    const auto lineOf = [&run](qsizetype utf8Bytes) {
+        QString line;
+        for (qsizetype i = 0, bytes = 0; i < run.size(); ++i) {
+            const qsizetype more = QStringView(run).mid(i, 1).toUtf8().size();
+            if (bytes + more > utf8Bytes) {
+                return line + QString(utf8Bytes - bytes, u'x');
+            }
+            line += run[i];
+            bytes += more;
         }
-        atLimit += run[i];
-        bytes += more;
-    }
+        return line;
+    };
+    const QString atLimit = lineOf(longLineLimit());
     const QByteArray twentyMb = encodeCp932(run).bytes.left(20 * kMiB);
     const QByteArray lineAtLimit = encodeCp932(atLimit).bytes;
-    // Any page's rows hold this many lines at the limit, and no more, without the file being
-    // shown split.
+    // The heaviest page that is not shown split: as many lines at the limit as any page's rows
+    // may hold, the rest lines as long as always fit.
     const qsizetype fit = longLinePageBytes() / longLineLimit();
     const QByteArray pageAtLimit = ((lineAtLimit + "\r\n").repeated(fit) +
-                                    QByteArray("\r\n").repeated(longLinePageRows() - fit))
+                                    (encodeCp932(lineOf(longLineFitBytes())).bytes + "\r\n")
+                                        .repeated(longLinePageRows() - fit))
                                        .repeated(3);
     const QByteArray files[] = {lineAtLimit, twentyMb, fileBytes(dataFile(kMiB)), pageAtLimit,
                                 pageAtLimit};

@@ -26,13 +26,21 @@ qsizetype longLineLimit() {
 }
 
 qsizetype longLinePageBytes() {
-    // A key that shows a page holding 48 KiB of lines not laid out before (Japanese Perl, with
-    // the Perl marks) takes about 33 ms with its repaint; 64 KiB about 45 ms, 96 KiB 55 ms.
-    return qsizetype(48) << 10;
+    // A key that shows a page of lines not laid out before (Japanese Perl, with the Perl marks)
+    // lays out each whole. The heaviest page of the window as it opens, 27 rows, holds two lines
+    // at the limit and 25 of longLineFitBytes(), 51 KiB, and takes about 35 ms with its repaint;
+    // a window of a screen's full height, 64 rows, at most 79 KiB and about 70 ms.
+    return qsizetype(32) << 10;
+}
+
+qsizetype longLineFitBytes() {
+    // A window as it opens shows 27 rows of such lines, 20 KiB, well within a key's time.
+    return 768;
 }
 
 qsizetype longLinePageRows() {
-    // A window of a screen's full height at the usual size of type, 9 points.
+    // A window of a screen's full height at the usual size of type, 9 points: long lines are
+    // counted over the most rows any page shows.
     return 64;
 }
 
@@ -111,11 +119,10 @@ void LongLineSplitter::addRun(const char* data, qsizetype from, qsizetype to) {
         m_lineCharacters +=
             std::count_if(data + from, data + to, [](char c) { return !continuesCharacter(c); });
     }
-    // What the rows just before leave of a page's bytes; a line as short as a page's share
-    // always fits, so that a page of such lines is never split.
-    const qint64 room = std::max<qint64>(longLinePageBytes() - m_rowsBytes,
-                                         longLinePageBytes() / longLinePageRows());
-    const qint64 limit = std::min<qint64>(longLineLimit(), room);
+    // What the longer rows just before leave of a page's bytes for them. A short line always
+    // fits: splitting it would not make a page lighter, and a page of such lines is light.
+    const qint64 limit = std::max<qint64>(
+        std::min<qint64>(longLineLimit(), longLinePageBytes() - m_rowsBytes), longLineFitBytes());
     if (!m_long && m_lineBytes + (to - from) > limit) {
         // The whole line so far is data[from, to): the start of a line is held back until the
         // line ends or passes the limit.
@@ -173,6 +180,7 @@ void LongLineSplitter::endLine() {
 }
 
 void LongLineSplitter::addRow(qint64 bytes) {
+    bytes = bytes > longLineFitBytes() ? bytes : 0;
     m_rowsBytes += bytes - m_rows[m_nextRow];
     m_rows[m_nextRow] = bytes;
     m_nextRow = (m_nextRow + 1) % m_rows.size();

@@ -10,22 +10,23 @@ namespace ondrel {
 // whole line again at every key, so a longer line makes each key slower than the user's typing.
 qsizetype longLineLimit();
 
-// The most bytes of UTF-8 that the text area keeps in any longLinePageRows() rows running, a
-// screen of them: a key that shows a page not shown before (Page Down) lays out each line on it
-// whole. Lines of up to longLinePageBytes() / longLinePageRows() bytes always fit.
+// The most bytes of UTF-8, in lines longer than longLineFitBytes(), that the text area keeps
+// in any longLinePageRows() rows running, a screen of them: a key that shows a page not shown
+// before (Page Down) lays out each line on it whole. Shorter lines always fit.
 qsizetype longLinePageBytes();
+qsizetype longLineFitBytes();
 qsizetype longLinePageRows();
 
 // The most bytes of UTF-8 in each row a line longer than longLineLimit() is shown in: short,
 // so that a screen full of such rows is laid out within a key's time.
 qsizetype longLineRowBytes();
 
-// Follows a text, piece by piece, for lines longer than longLineLimit(), or that would pass
-// longLinePageBytes() with the rows just before them, and hands it on with each such line shown
-// in rows of at most longLineRowBytes(), a line feed added between them:
-// always at the start of a character, never between a CR and its LF, never at the end. Other
-// lines go on as they are. The text as handed on is for the eye only: it is not the file's
-// text.
+// Follows a text, piece by piece, for lines longer than longLineLimit(), or longer than
+// longLineFitBytes() that would pass longLinePageBytes() with the longer rows just before them,
+// and hands it on with each such line shown in rows of at most longLineRowBytes(), a line feed
+// added between them: always at the start of a character, never between a CR and its LF, never
+// at the end. Other lines go on as they are. The text as handed on is for the eye only: it is not
+// the file's text.
 class LongLineSplitter {
 public:
     // The piece as shown, up to where a line starts that may still pass the limit in the next
@@ -74,7 +75,8 @@ private:
     qint64 m_firstLongLine = 0;
     bool m_firstLongLineCrowded = false;
     qint64 m_firstLongLineCharacters = 0;
-    // The bytes of the rows shown just before the current line, as a ring, and their sum.
+    // The bytes of the rows shown just before the current line, as a ring (0 for a row of at
+    // most longLineFitBytes()), and their sum.
     std::vector<qint64> m_rows = std::vector<qint64>(longLinePageRows() - 1);
     std::size_t m_nextRow = 0;
     qint64 m_rowsBytes = 0;

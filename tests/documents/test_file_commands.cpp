@@ -88,10 +88,12 @@ private slots:
                QString("yes"));
         addRow("2 million short lines", QStringLiteral("a\r\n").repeated(2000000), QString("\r\n"),
                QString("yes"));
-        // As many lines at the limit as any page's rows may hold, again and again.
+        // As many lines at the limit as any page's rows may hold, and lines that always fit
+        // around them, again and again.
         const qsizetype fit = longLinePageBytes() / longLineLimit();
-        const QByteArray page = (QByteArray(longLineLimit(), 'a') + "\r\n").repeated(fit) +
-                                QByteArray("\r\n").repeated(longLinePageRows() - fit);
+        const QByteArray page =
+            (QByteArray(longLineLimit(), 'a') + "\r\n").repeated(fit) +
+            (QByteArray(longLineFitBytes(), 'b') + "\r\n").repeated(longLinePageRows() - fit);
         addRow("lines at the long-line limit, as close as a page holds",
                QString::fromLatin1(page.repeated(4)), QString("\r\n"), QString("yes"));
     }
